@@ -2,7 +2,9 @@
 
 #include <unicode/ucnv.h>
 
+#include <bit>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -45,13 +47,33 @@ ConverterPtr OpenConverter(const char* name) {
     return converter;
 }
 
-// One converter per name and thread, reset before each use: opening is the costly part.
-UConverter* CachedConverter(const std::string& name) {
-    thread_local std::map<std::string, ConverterPtr> cache;
+UConverter* Reset(UConverter* converter) {
+    if (converter != nullptr) ucnv_reset(converter);
+    return converter;
+}
+
+// One converter per code page and thread, reset before each use: opening is the costly
+// part. Keyed by number so that a lookup allocates nothing.
+UConverter* CodePageConverter(int codePage) {
+    thread_local std::map<int, ConverterPtr> cache;
+    auto it = cache.find(codePage);
+    if (it == cache.end()) it = cache.emplace(codePage, OpenConverter(IcuNameOf(codePage).c_str())).first;
+    return Reset(it->second.get());
+}
+
+// Converters for charset names that pages declare. Names that do not open are not kept,
+// and the cache stays small however many different names come along.
+UConverter* NamedConverter(std::string_view name) {
+    constexpr std::size_t kMaxNamed = 8;
+    thread_local std::map<std::string, ConverterPtr, std::less<>> cache;
     auto it = cache.find(name);
-    if (it == cache.end()) it = cache.emplace(name, OpenConverter(name.c_str())).first;
-    if (it->second) ucnv_reset(it->second.get());
-    return it->second.get();
+    if (it == cache.end()) {
+        ConverterPtr converter = OpenConverter(std::string(name).c_str());
+        if (!converter) return nullptr;
+        if (cache.size() >= kMaxNamed) cache.clear();
+        it = cache.emplace(std::string(name), std::move(converter)).first;
+    }
+    return Reset(it->second.get());
 }
 
 // Whole-buffer decode; returns false only when the converter could not be opened.
@@ -82,6 +104,24 @@ std::string Encode(UConverter* converter, std::u16string_view units) {
     return out;
 }
 
+// UTF-8 to code page 936 through a small pivot buffer. No character takes more bytes in
+// code page 936 than in UTF-8 (a replacement "?" takes one), so the output fits in the
+// input's size.
+Text Utf8To936(UConverter* utf8, UConverter* cp936, std::string_view input) {
+    if (utf8 == nullptr || cp936 == nullptr) return {};
+    Text out(input.size(), '\0');
+    UChar pivot[512];
+    UChar* pivotSource = pivot;
+    UChar* pivotTarget = pivot;
+    char* target = out.data();
+    const char* source = input.data();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_convertEx(cp936, utf8, &target, out.data() + out.size(), &source, input.data() + input.size(), pivot,
+                   &pivotSource, &pivotTarget, pivot + std::size(pivot), true, true, &status);
+    out.resize(U_SUCCESS(status) ? target - out.data() : 0);
+    return out;
+}
+
 std::string_view UpToFirstZeroByte(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
 
 std::u16string_view UpToFirstZeroUnit(std::u16string_view units) {
@@ -90,29 +130,24 @@ std::u16string_view UpToFirstZeroUnit(std::u16string_view units) {
 
 std::u16string DecodeCodePage(std::string_view bytes, int codePage, bool& known) {
     std::u16string units;
-    known = Decode(CachedConverter(IcuNameOf(codePage)), bytes, units);
+    known = Decode(CodePageConverter(codePage), bytes, units);
     return units;
 }
 
 } // namespace
 
+// UTF-16 buffers are little-endian, as the units lie in memory on this host.
+static_assert(std::endian::native == std::endian::little, "UTF-16 buffers are copied as they lie in memory");
+
 std::u16string Utf16BufferToU16(std::string_view buffer) {
     std::u16string units(buffer.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        units[i] = static_cast<char16_t>(static_cast<unsigned char>(buffer[2 * i]) |
-                                         (static_cast<unsigned char>(buffer[2 * i + 1]) << 8));
-    }
+    std::memcpy(units.data(), buffer.data(), units.size() * 2);
     return units;
 }
 
 Bytes U16ToUtf16Buffer(std::u16string_view units, bool withTerminator) {
-    Bytes buffer;
-    buffer.reserve((units.size() + 1) * 2);
-    for (char16_t unit : units) {
-        buffer.push_back(static_cast<char>(unit & 0xFF));
-        buffer.push_back(static_cast<char>(unit >> 8));
-    }
-    if (withTerminator) buffer.append(2, '\0');
+    Bytes buffer((units.size() + (withTerminator ? 1 : 0)) * 2, '\0');
+    std::memcpy(buffer.data(), units.data(), units.size() * 2);
     return buffer;
 }
 
@@ -146,21 +181,29 @@ Bytes Utf16ToMultiByte(std::string_view buffer, int codePage) {
     const auto units = Utf16BufferToU16(buffer);
     const auto input = UpToFirstZeroUnit(units);
     if (input.empty()) return {};
-    return Bytes(UpToFirstZeroByte(Encode(CachedConverter(IcuNameOf(codePage)), input)));
+    auto bytes = Encode(CodePageConverter(codePage), input);
+    bytes.resize(UpToFirstZeroByte(bytes).size());
+    return bytes;
 }
 
 Text Utf16ToText(std::string_view buffer, int codePage) { return Utf16ToMultiByte(buffer, codePage); }
 
 Text Utf16ToAnsi(std::string_view buffer) { return Utf16ToText(buffer, kCodePage936); }
 
-Text Utf8ToAnsi(std::string_view utf8) { return Utf16ToAnsi(TextToUtf16(utf8, kCodePageUtf8)); }
+// Same result as TextToUtf16 followed by Utf16ToAnsi, in one pass: ICU converts UTF-8
+// straight to code page 936 without building the intermediate buffers.
+Text Utf8ToAnsi(std::string_view utf8) {
+    const auto input = UpToFirstZeroByte(utf8);
+    if (input.empty()) return {};
+    return Utf8To936(CodePageConverter(kCodePageUtf8), CodePageConverter(kCodePage936), input);
+}
 
 std::u16string TextToU16(std::string_view text) {
     bool known = false;
     return DecodeCodePage(text, kCodePage936, known);
 }
 
-Text U16ToText(std::u16string_view units) { return Encode(CachedConverter(IcuNameOf(kCodePage936)), units); }
+Text U16ToText(std::u16string_view units) { return Encode(CodePageConverter(kCodePage936), units); }
 
 std::u16string Utf8ToU16(std::string_view utf8) {
     bool known = false;
@@ -168,7 +211,7 @@ std::u16string Utf8ToU16(std::string_view utf8) {
 }
 
 std::string U16ToUtf8(std::u16string_view units) {
-    return Encode(CachedConverter(IcuNameOf(kCodePageUtf8)), units);
+    return Encode(CodePageConverter(kCodePageUtf8), units);
 }
 
 std::string TextToUtf8(std::string_view text) { return U16ToUtf8(TextToU16(text)); }
@@ -177,7 +220,7 @@ Text Utf8ToText(std::string_view utf8) { return U16ToText(Utf8ToU16(utf8)); }
 
 bool DecodeCharsetToText(std::string_view bytes, std::string_view charset, Text& out) {
     std::u16string units;
-    if (!Decode(CachedConverter(std::string(charset)), bytes, units)) return false;
+    if (!Decode(NamedConverter(charset), bytes, units)) return false;
     out = U16ToText(units);
     return true;
 }
