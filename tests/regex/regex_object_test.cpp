@@ -91,6 +91,7 @@ TEST(RegexObjectFailures, InvalidPatternLeavesEmptyResults) {
     EXPECT_EQ(regex.GetMatchText(1), "");
     EXPECT_EQ(regex.Replace("x"), "");
 
+    EXPECT_FALSE(regex.Execute("(*UTF)a", "a")) << "the matching mode cannot be switched from the pattern";
     EXPECT_FALSE(regex.Execute("[a", ""));
     EXPECT_EQ(regex.GetMatchText(1, &position), "");
     EXPECT_EQ(position, -2) << "out of range on an empty subject";
@@ -198,6 +199,7 @@ TEST(RegexObjectReplace, ExpandsPlaceholders) {
         {"b", "abc", true, "$`|$'", "aa|cc"},
         {"(b)", "abc", true, "$0$2$x$", "a$0$2$x$c"}, // no such placeholders: kept as written
         {"(x)?b", "abc", true, "[$1]", "a[]c"},
+        {"(b)", "abc", true, "$10", "ab0c"},
         {"x*", "abc", true, "-", "-a-b-c-"},
         {"a", Cp("中a文a"), true, Cp("字"), Cp("中字文字")},
         {Cp("(文)"), Cp("中文字"), true, "<$1>", Cp("中<文>字")},
