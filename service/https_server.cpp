@@ -1,0 +1,112 @@
+#include "service/https_server.h"
+
+#include "service/answer.h"
+
+#include <httplib.h>
+#include <iostream>
+
+namespace iploc {
+
+namespace {
+
+constexpr const char* kJsonType = "application/json; charset=utf-8";
+// The batch client sends thousands of requests over one connection; the library's
+// default of 5 requests per connection would make it reconnect (and renegotiate TLS)
+// all the time.
+constexpr std::size_t kKeepAliveMaxCount = 100000;
+// Requests are GETs without a body; anything larger is refused unread.
+constexpr std::size_t kPayloadMaxLength = 64 * 1024;
+
+const char* ErrorName(int status) {
+    switch (status) {
+    case 400:
+        return "bad request";
+    case 404:
+        return "not found";
+    case 405:
+        return "method not allowed";
+    case 413:
+        return "request too large";
+    case 414:
+        return "request line too long";
+    case 500:
+        return "internal error";
+    default:
+        return "error";
+    }
+}
+
+void SetJson(httplib::Response& res, int status, const std::string& body) {
+    res.status = status;
+    res.set_content(body, kJsonType);
+}
+
+// Faults the library finds itself (unknown path, unreadable request line, ...) get a
+// JSON body too; answers that already have one are left alone. After an unreadable
+// request the library reads on from the middle of it: the rest of the request would
+// be taken for further requests, each answered with another 400 that a keep-alive
+// client would take for the answers to its next requests. So such a connection is
+// closed after this answer.
+void OnLibraryError(httplib::Response& res) {
+    if (!res.body.empty()) return;
+    SetJson(res, res.status, ErrorJson(ErrorName(res.status)));
+    if (res.status != 404) res.set_header("Connection", "close");
+}
+
+} // namespace
+
+struct HttpsServer::Impl {
+    Impl(const Locator& locator, const CertificateFiles& certificate)
+        : locator(locator), server(certificate.certificate.c_str(), certificate.key.c_str()) {}
+
+    const Locator& locator;
+    httplib::SSLServer server;
+};
+
+HttpsServer::HttpsServer(const Locator& locator, const CertificateFiles& certificate, bool verbose)
+    : impl_(std::make_unique<Impl>(locator, certificate)) {
+    httplib::SSLServer& server = impl_->server;
+    server.set_tcp_nodelay(true);
+    server.set_keep_alive_max_count(kKeepAliveMaxCount);
+    server.set_payload_max_length(kPayloadMaxLength);
+    server.Get("/json", [&locator = impl_->locator](const httplib::Request& req, httplib::Response& res) {
+        const std::string ip = req.get_param_value("ip");
+        const HttpAnswer answer = AnswerLookup(locator, req.has_param("ip") ? &ip : nullptr);
+        SetJson(res, answer.status, answer.body);
+    });
+    server.set_error_handler([](const httplib::Request&, httplib::Response& res) { OnLibraryError(res); });
+    server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        SetJson(res, 500, ErrorJson(ErrorName(500)));
+    });
+    if (verbose) {
+        server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+            std::cerr << "iploc-service: " << req.remote_addr << " " << req.method << " " << req.target << " "
+                      << res.status << "\n";
+        });
+    }
+}
+
+HttpsServer::~HttpsServer() = default;
+
+bool HttpsServer::IsValid() const {
+    return impl_->server.is_valid();
+}
+
+int HttpsServer::Bind(const std::string& address, int port) {
+    if (port == 0) return impl_->server.bind_to_any_port(address);
+    return impl_->server.bind_to_port(address, port) ? port : -1;
+}
+
+bool HttpsServer::Run() {
+    return impl_->server.listen_after_bind();
+}
+
+void HttpsServer::Stop() {
+    impl_->server.stop();
+}
+
+bool HttpsServer::IsRunning() const {
+    return impl_->server.is_running();
+}
+
+} // namespace iploc
