@@ -1,0 +1,294 @@
+#include "services/workbook/sheet_patcher.h"
+
+#include "services/workbook/cell_xml.h"
+#include "services/workbook/formula_shift.h"
+#include "services/workbook/ooxml_text.h"
+#include "services/workbook/xlsx_workbook.h"
+#include "services/workbook/xml_scanner.h"
+
+#include <algorithm>
+#include <charconv>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace iploc::workbook {
+namespace {
+
+std::uint64_t Key(CellRef cell) {
+    return (std::uint64_t(cell.row) << 16) | cell.column;
+}
+
+// The cell element with its <f> element replaced by one holding `formula` in full.
+std::optional<std::string> WithOwnFormula(std::string_view cellXml, const std::string& formula) {
+    XmlScanner scanner(cellXml);
+    std::size_t begin = 0;
+    std::string name;
+    while (true) {
+        const XmlScanner::Token token = scanner.Next();
+        if (token == XmlScanner::Token::Error || token == XmlScanner::Token::End) return std::nullopt;
+        if (token == XmlScanner::Token::StartElement && scanner.Depth() == 2 && scanner.LocalName() == "f") {
+            begin = scanner.TokenBegin();
+            name = scanner.QualifiedName();
+        } else if (token == XmlScanner::Token::EndElement && scanner.Depth() == 1 && !name.empty()) {
+            std::string out(cellXml.substr(0, begin));
+            out += "<" + name + ">";
+            AppendEscapedXml(formula, out);
+            out += "</" + name + ">";
+            out.append(cellXml.substr(scanner.TokenEnd()));
+            return out;
+        }
+    }
+}
+
+// The lowest and highest column of a spans value such as "1:5" or "1:3 7:9".
+std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseSpans(std::string_view spans) {
+    std::uint32_t low = UINT32_MAX, high = 0;
+    const char* p = spans.data();
+    const char* end = p + spans.size();
+    while (p < end) {
+        std::uint32_t number = 0;
+        auto [next, ec] = std::from_chars(p, end, number);
+        if (ec != std::errc()) return std::nullopt;
+        low = std::min(low, number);
+        high = std::max(high, number);
+        p = next;
+        if (p < end && (*p == ':' || *p == ' ')) ++p;
+    }
+    if (high == 0) return std::nullopt;
+    return std::make_pair(low, high);
+}
+
+std::optional<CellRange> Widened(std::optional<CellRange> box, CellRef cell) {
+    if (!box) return CellRange{cell, cell};
+    box->first = {std::min(box->first.row, cell.row), std::min(box->first.column, cell.column)};
+    box->last = {std::max(box->last.row, cell.row), std::max(box->last.column, cell.column)};
+    return box;
+}
+
+class Patcher {
+public:
+    explicit Patcher(const LoadedSheet& sheet)
+        : xml_(sheet.xml), index_(sheet.index), edits_(sheet.edits),
+          prefix_(index_.ElementPrefix().empty() ? "" : std::string(index_.ElementPrefix()) + ":") {}
+
+    std::optional<PatchedSheet> Run();
+
+private:
+    bool KeepSharedFormulas(CellRef master, const IndexedCell& cell);
+    bool KeepAllSharedFormulas();
+    void EmitHead();
+    void EmitRows();
+    void EmitExistingRow(const IndexedRow& row);
+    void EmitNewRow(std::uint32_t row);
+    void EmitWrittenCell(CellRef cell, const GridValue& value, const IndexedCell* original);
+    std::string RowStartTag(const IndexedRow& row) const;
+    std::uint32_t NextEditedRow(std::uint32_t after) const;
+    std::string_view Slice(std::uint64_t begin, std::uint64_t end) const {
+        return xml_.substr(begin, end - begin);
+    }
+
+    std::string_view xml_;
+    const SheetIndex& index_;
+    const CellGrid& edits_;
+    std::string prefix_; // "x:" when the sheet's elements carry a prefix
+    std::string out_;
+    bool replacedFormula_ = false;
+    std::unordered_map<std::uint64_t, std::string> replacements_; // cells given their own formula
+    std::unordered_set<std::uint32_t> replacementRows_;
+};
+
+std::optional<PatchedSheet> Patcher::Run() {
+    if (!KeepAllSharedFormulas()) return std::nullopt;
+    out_.reserve(xml_.size() + xml_.size() / 4);
+    EmitHead();
+    EmitRows();
+    if (index_.SheetDataIsEmptyElement())
+        out_ += "</" + prefix_ + "sheetData>";
+    else
+        out_.append(Slice(index_.SheetDataContent().end, index_.SheetDataElement().end));
+    out_.append(xml_.substr(index_.SheetDataElement().end));
+    return PatchedSheet{std::move(out_), replacedFormula_};
+}
+
+// Written cells that held a formula: note it, and give the cells that share a master
+// formula being overwritten their own copy of it.
+bool Patcher::KeepAllSharedFormulas() {
+    for (std::uint32_t row = 1; row < edits_.RowLimit(); ++row) {
+        for (const GridCell& written : edits_.Row(row)) {
+            const CellRef ref{row, written.column};
+            const IndexedCell* cell = index_.Find(ref);
+            if (!cell || !(cell->flags & IndexedCell::kHasFormula)) continue;
+            replacedFormula_ = true;
+            if ((cell->flags & IndexedCell::kSharedFormulaMaster) && !KeepSharedFormulas(ref, *cell))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool Patcher::KeepSharedFormulas(CellRef master, const IndexedCell& cell) {
+    CellXml content;
+    if (!ReadCellXml(Slice(cell.begin, cell.begin + cell.length), content)) return false;
+    const auto range = ParseRangeAddress(content.formulaRef);
+    if (!range) return true; // a shared formula without a valid range shares nothing
+    for (std::uint32_t r = range->first.row; r <= range->last.row; ++r) {
+        const IndexedRow* row = index_.FindRow(r);
+        if (!row) continue;
+        for (std::uint32_t i = row->firstCell; i < row->firstCell + row->cellCount; ++i) {
+            const IndexedCell& other = index_.Cells()[i];
+            const CellRef ref{r, other.column};
+            if (other.column < range->first.column || other.column > range->last.column) continue;
+            if (ref == master || !(other.flags & IndexedCell::kHasFormula) || edits_.Find(ref)) continue;
+            const std::string_view otherXml = Slice(other.begin, other.begin + other.length);
+            CellXml shared;
+            if (!ReadCellXml(otherXml, shared)) return false;
+            if (shared.formulaType != "shared" || shared.sharedIndex != content.sharedIndex) continue;
+            const std::string formula = ShiftFormula(content.formula, long(r) - long(master.row),
+                                                     long(other.column) - long(master.column));
+            auto replaced = WithOwnFormula(otherXml, formula);
+            if (!replaced) return false;
+            replacements_[Key(ref)] = std::move(*replaced);
+            replacementRows_.insert(r);
+        }
+    }
+    return true;
+}
+
+// Everything before <sheetData>, with the dimension widened to the written cells, and the
+// sheetData start tag.
+void Patcher::EmitHead() {
+    const std::uint64_t sheetDataBegin = index_.SheetDataElement().begin;
+    const auto dimension = index_.DimensionValue();
+    if (dimension && dimension->end <= sheetDataBegin) {
+        std::optional<CellRange> box = ParseRangeAddress(Slice(dimension->begin, dimension->end));
+        for (std::uint32_t row = 1; row < edits_.RowLimit(); ++row)
+            for (const GridCell& written : edits_.Row(row))
+                if (!written.value.text.empty()) box = Widened(box, {row, written.column});
+        out_.append(xml_.substr(0, dimension->begin));
+        out_ += box ? RangeAddress(*box) : std::string(Slice(dimension->begin, dimension->end));
+        out_.append(Slice(dimension->end, sheetDataBegin));
+    } else {
+        out_.append(xml_.substr(0, sheetDataBegin));
+    }
+    if (index_.SheetDataIsEmptyElement())
+        out_ += "<" + prefix_ + "sheetData>";
+    else
+        out_.append(Slice(sheetDataBegin, index_.SheetDataContent().begin));
+}
+
+std::uint32_t Patcher::NextEditedRow(std::uint32_t after) const {
+    for (std::uint32_t row = after + 1; row < edits_.RowLimit(); ++row)
+        if (!edits_.Row(row).empty()) return row;
+    return 0;
+}
+
+// Existing and new rows merged in ascending row order.
+void Patcher::EmitRows() {
+    const auto& rows = index_.Rows();
+    std::size_t i = 0;
+    std::uint32_t edited = NextEditedRow(0);
+    while (i < rows.size() || edited != 0) {
+        if (i < rows.size() && (edited == 0 || rows[i].row <= edited)) {
+            const IndexedRow& row = rows[i++];
+            const bool written = row.row == edited;
+            if (written) edited = NextEditedRow(edited);
+            if (written || replacementRows_.count(row.row))
+                EmitExistingRow(row);
+            else
+                out_.append(Slice(row.element.begin, row.element.end));
+        } else {
+            EmitNewRow(edited);
+            edited = NextEditedRow(edited);
+        }
+    }
+}
+
+std::string Patcher::RowStartTag(const IndexedRow& row) const {
+    std::string tag(Slice(row.element.begin, row.content.begin));
+    const auto& written = edits_.Row(row.row);
+    if (row.hasSpans && !written.empty()) {
+        if (auto spans = ParseSpans(Slice(row.spansValue.begin, row.spansValue.end))) {
+            const std::uint32_t low = std::min(spans->first, written.front().column);
+            const std::uint32_t high = std::max(spans->second, written.back().column);
+            tag = std::string(Slice(row.element.begin, row.spansValue.begin)) + std::to_string(low) + ":" +
+                  std::to_string(high) + std::string(Slice(row.spansValue.end, row.content.begin));
+        }
+    }
+    if (row.emptyElement) { // <row .../> becomes <row ...> so that cells can follow
+        tag.resize(tag.size() - 2);
+        tag += ">";
+    }
+    return tag;
+}
+
+void Patcher::EmitExistingRow(const IndexedRow& row) {
+    out_ += RowStartTag(row);
+    const auto& written = edits_.Row(row.row);
+    const IndexedCell* cells = index_.Cells().data() + row.firstCell;
+    std::uint64_t tailBegin = row.content.begin;
+    std::size_t w = 0;
+    for (std::uint32_t c = 0; c < row.cellCount; ++c) {
+        const IndexedCell& cell = cells[c];
+        tailBegin = std::max<std::uint64_t>(tailBegin, cell.begin + cell.length);
+        for (; w < written.size() && written[w].column < cell.column; ++w)
+            EmitWrittenCell({row.row, written[w].column}, written[w].value, nullptr);
+        if (w < written.size() && written[w].column == cell.column) {
+            EmitWrittenCell({row.row, cell.column}, written[w++].value, &cell);
+        } else if (auto it = replacements_.find(Key({row.row, cell.column})); it != replacements_.end()) {
+            out_ += it->second;
+        } else {
+            out_.append(Slice(cell.begin, cell.begin + cell.length));
+        }
+    }
+    for (; w < written.size(); ++w)
+        EmitWrittenCell({row.row, written[w].column}, written[w].value, nullptr);
+    if (row.emptyElement) {
+        std::string_view start = Slice(row.element.begin + 1, row.element.end);
+        out_ += "</" + std::string(start.substr(0, start.find_first_of(" \t\r\n/>"))) + ">";
+    } else {
+        out_.append(Slice(tailBegin, row.element.end)); // whatever follows the cells, and the end tag
+    }
+}
+
+void Patcher::EmitNewRow(std::uint32_t row) {
+    const auto& written = edits_.Row(row);
+    if (std::all_of(written.begin(), written.end(), [](const GridCell& c) { return c.value.text.empty(); }))
+        return;
+    out_ += "<" + prefix_ + "row r=\"" + std::to_string(row) + "\">";
+    for (const GridCell& cell : written)
+        EmitWrittenCell({row, cell.column}, cell.value, nullptr);
+    out_ += "</" + prefix_ + "row>";
+}
+
+void Patcher::EmitWrittenCell(CellRef cell, const GridValue& value, const IndexedCell* original) {
+    std::string style;
+    if (original) {
+        CellXml content;
+        if (ReadCellXml(Slice(original->begin, original->begin + original->length), content))
+            style = std::move(content.style);
+    }
+    if (value.text.empty() && style.empty()) return;
+    out_ += "<" + prefix_ + "c r=\"" + CellAddress(cell) + "\"";
+    if (!style.empty()) {
+        out_ += " s=\"";
+        AppendEscapedXml(style, out_, true);
+        out_ += "\"";
+    }
+    if (value.text.empty()) {
+        out_ += "/>";
+        return;
+    }
+    out_ += " t=\"inlineStr\"><" + prefix_ + "is><" + prefix_ + "t";
+    if (NeedsSpacePreserve(value.text)) out_ += " xml:space=\"preserve\"";
+    out_ += ">";
+    AppendCellXmlText(value.text, out_);
+    out_ += "</" + prefix_ + "t></" + prefix_ + "is></" + prefix_ + "c>";
+}
+
+} // namespace
+
+std::optional<PatchedSheet> PatchSheet(const LoadedSheet& sheet) {
+    return Patcher(sheet).Run();
+}
+
+} // namespace iploc::workbook

@@ -1,0 +1,66 @@
+#include "services/workbook/xlsx_workbook.h"
+
+#include "services/workbook/cell_xml.h"
+#include "services/workbook/xlsx_saver.h"
+
+namespace iploc::workbook {
+
+std::unique_ptr<XlsxWorkbook> XlsxWorkbook::Open(std::string fileBytes) {
+    auto package = ZipPackageReader::Open(std::move(fileBytes));
+    if (!package) return nullptr;
+    auto layout = ReadPackageLayout(*package);
+    if (!layout) return nullptr;
+    std::unique_ptr<XlsxWorkbook> workbook(new XlsxWorkbook(std::move(package), std::move(*layout)));
+    if (!workbook->layout_.sharedStringsEntry.empty()) {
+        auto xml = workbook->package_->Read(workbook->layout_.sharedStringsEntry, kMaxSheetPartSize);
+        if (!xml || !workbook->strings_.Load(*xml)) return nullptr;
+    }
+    // A damaged first worksheet makes the file unreadable; a chart sheet in front is no fault.
+    if (workbook->layout_.sheets[0].isWorksheet && !workbook->LoadSheet(0)) return nullptr;
+    return workbook;
+}
+
+XlsxWorkbook::XlsxWorkbook(std::unique_ptr<ZipPackageReader> package, PackageLayout layout)
+    : package_(std::move(package)), layout_(std::move(layout)), sheets_(layout_.sheets.size()) {}
+
+bool XlsxWorkbook::LoadSheet(int index) {
+    if (index < 0 || index >= SheetCount() || !layout_.sheets[std::size_t(index)].isWorksheet) return false;
+    if (sheets_[std::size_t(index)]) return true;
+    auto xml = package_->Read(layout_.sheets[std::size_t(index)].entryName, kMaxSheetPartSize);
+    if (!xml) return false;
+    auto sheet = std::make_unique<LoadedSheet>();
+    sheet->xml = std::move(*xml);
+    if (!sheet->index.Build(sheet->xml)) return false;
+    sheets_[std::size_t(index)] = std::move(sheet);
+    return true;
+}
+
+const LoadedSheet* XlsxWorkbook::Loaded(int sheet) const {
+    return sheet >= 0 && sheet < SheetCount() ? sheets_[std::size_t(sheet)].get() : nullptr;
+}
+
+std::string XlsxWorkbook::ReadCell(int sheet, CellRef cell) const {
+    const LoadedSheet* loaded = Loaded(sheet);
+    if (!loaded) return {};
+    if (const GridValue* written = loaded->edits.Find(cell)) return written->text;
+    const IndexedCell* indexed = loaded->index.Find(cell);
+    if (!indexed) return {};
+    CellXml content;
+    if (!ReadCellXml(std::string_view(loaded->xml).substr(indexed->begin, indexed->length), content))
+        return {};
+    return ShownText(content, strings_);
+}
+
+void XlsxWorkbook::WriteCell(int sheet, CellRef cell, std::string_view text) {
+    if (!Loaded(sheet)) return;
+    sheets_[std::size_t(sheet)]->edits.Set(cell, {GridValue::Kind::Text, std::string(text), 0});
+}
+
+bool XlsxWorkbook::SaveAs(const std::filesystem::path& path) const {
+    std::vector<const LoadedSheet*> sheets;
+    for (const auto& sheet : sheets_)
+        sheets.push_back(sheet.get());
+    return SaveXlsxPackage(*package_, layout_, sheets, path);
+}
+
+} // namespace iploc::workbook
