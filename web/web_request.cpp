@@ -1,0 +1,177 @@
+#include "web/web_request.h"
+
+#include "regex/regex_object.h"
+#include "text/encoding.h"
+#include "web/cookies.h"
+#include "web/http_transfer.h"
+#include "web/proxy_setting.h"
+#include "web/request_headers.h"
+#include "web/response_text.h"
+
+#include <array>
+#include <chrono>
+#include <optional>
+
+namespace iploc {
+namespace {
+
+enum class Failure {
+    Platform,    // 700
+    Url,         // 701
+    Session,     // 702
+    Connection,  // 703
+    Request,     // 704
+    Timeouts,    // 705
+    Credentials, // 707
+    Certificate, // no number
+    Redirects,   // 709
+    Headers,     // 710
+    Send,        // 711
+    NoAnswer,    // 712
+    Read,        // 713
+};
+
+const Text& FailureText(Failure failure) {
+    static const std::array<Text, 13> texts{
+        Utf8ToText("700 当前系统不支持WinHttp服务!"),
+        Utf8ToText("701 解析URL地址失败!"),
+        Utf8ToText("702 创建WinHttp会话失败!"),
+        Utf8ToText("703 创建WinHttp连接失败!"),
+        Utf8ToText("704 创建WinHttp请求失败!"),
+        Utf8ToText("705 设置超时时间失败!"),
+        Utf8ToText("707 设置代理凭证失败!"),
+        Utf8ToText("忽略错误/证书错误  失败！"),
+        Utf8ToText("709 重定向设置失败!"),
+        Utf8ToText("710 设置协议头失败!"),
+        Utf8ToText("711 发送请求失败!"),
+        Utf8ToText("712 服务器未响应!"),
+        Utf8ToText("713 读取数据失败!"),
+    };
+    return texts[static_cast<std::size_t>(failure)];
+}
+
+// A failed call reports in statusText alone and returns empty text.
+Text Fail(const WebRequestParams& params, Failure failure) {
+    if (params.statusText != nullptr) *params.statusText = FailureText(failure);
+    return {};
+}
+
+Failure FailureAt(TransferStage stage) {
+    switch (stage) {
+    case TransferStage::Sending:
+        return Failure::Send;
+    case TransferStage::AwaitingAnswer:
+        return Failure::NoAnswer;
+    case TransferStage::ReadingBody:
+        break;
+    }
+    return Failure::Read;
+}
+
+std::string_view VerbOf(int method) {
+    static constexpr std::array<std::string_view, 8> verbs{"GET",     "POST",   "HEAD",  "PUT",
+                                                           "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+    return method >= 0 && method < static_cast<int>(verbs.size()) ? verbs[method] : verbs[0];
+}
+
+std::chrono::milliseconds TimeoutOf(int seconds) {
+    return std::chrono::milliseconds(seconds > 0 ? std::int64_t{seconds} * 1000 : 30000);
+}
+
+// Text is read up to its first zero byte; bytes are taken whole.
+std::string_view AsText(const Text& text) {
+    return std::string_view(text).substr(0, text.find('\0'));
+}
+
+bool SetCredentials(HttpTransfer& transfer, const WebRequestParams& params) {
+    const auto user = AsText(params.serverUser), password = AsText(params.serverPassword);
+    if (!user.empty() && !password.empty() && !transfer.SetServerCredentials(user, password)) return false;
+    const auto proxyUser = AsText(params.proxyUser), proxyPassword = AsText(params.proxyPassword);
+    return proxyUser.empty() || proxyPassword.empty() ||
+           transfer.SetProxyCredentials(proxyUser, proxyPassword);
+}
+
+// The block's lines as they go on the wire. Empty lines are skipped; a line without a name and
+// colon, or with a stray CR, LF or zero byte inside, cannot be sent and refuses the whole block.
+std::optional<TextList> LinesToSend(const Text& block) {
+    TextList lines;
+    for (auto& line : Split(block, "\r\n")) {
+        if (line.empty()) continue;
+        const std::size_t colon = line.find(':');
+        if (colon == 0 || colon == Text::npos ||
+            line.find_first_of(std::string_view("\r\n\0", 3)) != Text::npos) {
+            return std::nullopt;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// From the status line's 10th character to its end: "200 OK" for "HTTP/1.1 200 OK".
+Text StatusTextOf(const Text& head) {
+    const std::size_t end = Find(head, "\r\n", 9);
+    return end == kNotFound ? Text{} : head.substr(9, end - 9);
+}
+
+// The raw headers, the status, the cookies, the redirect target and the body of an answer.
+Text DeliverAnswer(const WebRequestParams& params, const TransferResult& answer, RegexObject& regex) {
+    if (params.returnedHeaders != nullptr) *params.returnedHeaders = answer.head;
+    // This also replaces the 713 text of a body that broke off: the answer is what counts.
+    if (params.statusText != nullptr) *params.statusText = StatusTextOf(answer.head);
+    Text received = params.returnedCookies != nullptr ? *params.returnedCookies : Text{};
+    // Cookies the variable already holds stay separate items (a trailing "; " is removed again below).
+    if (!received.empty() && !EndsWith(received, "; ")) received.append(EndsWith(received, ";") ? " " : "; ");
+    for (const auto& line : Split(answer.head, "\r\n")) {
+        CollectSetCookies(line, received);
+        if (params.location != nullptr && StartsWith(line, "Location: ", true))
+            *params.location = line.substr(10);
+        // Pending window events would be served here; worker threads have no window.
+    }
+    if (EndsWith(received, "; ")) received.resize(received.size() - 2);
+    if (params.mergeCookies && params.cookies != nullptr && !params.cookies->empty()) {
+        received = MergeCookies(*params.cookies, received);
+    }
+    if (params.returnedCookies != nullptr) *params.returnedCookies = received;
+    if (params.responseBytes != nullptr) *params.responseBytes = answer.body;
+    return ResponseText(answer.body, regex);
+}
+
+// Everything up to the sending of the request; the failure that stops it, if any.
+std::optional<Failure> Prepare(HttpTransfer& transfer, const RequestTarget& target,
+                               const WebRequestParams& params, std::string_view body) {
+    const Text proxy =
+        ProxyServerFor(ProxySetting(AsText(params.proxy), target.secure), target.secure ? "https" : "http");
+    if (!transfer.Ready() || !transfer.SetProxy(proxy)) return Failure::Session;
+    if (!transfer.SetTimeout(TimeoutOf(params.timeoutSeconds))) return Failure::Timeouts;
+    if (!transfer.SetTarget(target)) return Failure::Connection;
+    if (!transfer.SetMethod(VerbOf(params.method), !body.empty())) return Failure::Request;
+    if (!SetCredentials(transfer, params)) return Failure::Credentials;
+    if (!transfer.IgnoreCertificateErrors()) return Failure::Certificate;
+    // The transport keeps no cookies of its own, so there is no cookie handling to switch off.
+    if (!transfer.SetFollowRedirects(!params.noRedirect)) return Failure::Redirects;
+    const auto lines = LinesToSend(
+        BuildRequestHeaders(params.extraHeaders, AsText(params.cookies ? *params.cookies : Text{}),
+                            params.method, params.completeHeaders, params.normalizeHeaderNames));
+    if (!lines || !transfer.SetHeaderLines(*lines)) return Failure::Headers;
+    if (!transfer.SetBody(body)) return Failure::Send;
+    return std::nullopt;
+}
+
+} // namespace
+
+Text WebRequest(const WebRequestParams& params) {
+    RegexObject regex; // serves ResponseText's charset search
+    if (!HttpTransfer::Available()) return Fail(params, Failure::Platform);
+    const auto target = CrackUrl(params.url);
+    if (!target) return Fail(params, Failure::Url);
+    const std::string_view body =
+        params.postBytes.empty() ? AsText(params.postText) : std::string_view(params.postBytes);
+    HttpTransfer transfer;
+    if (const auto failure = Prepare(transfer, *target, params, body)) return Fail(params, *failure);
+    const TransferResult answer = transfer.Perform(params.abortFlag);
+    // Pending window events would be served before a failure exit; worker threads have none.
+    if (answer.aborted || !answer.Answered()) return Fail(params, FailureAt(answer.stage));
+    return DeliverAnswer(params, answer, regex);
+}
+
+} // namespace iploc
