@@ -131,6 +131,8 @@ const JsonValue* JsonMembers::Find(std::string_view name) const {
 }
 
 void JsonMembers::Append(std::string_view name, JsonValue value) {
+    // Objects usually have a handful of members: skip the first rounds of regrowth.
+    if (members_.capacity() == 0) members_.reserve(8);
     members_.push_back(JsonMember{std::string(name), std::move(value)});
     if (index_) index_->emplace(members_.back().name, members_.size() - 1);
 }
