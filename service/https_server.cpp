@@ -2,8 +2,13 @@
 
 #include "service/answer.h"
 
+#include <charconv>
+#include <filesystem>
 #include <httplib.h>
 #include <iostream>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 namespace iploc {
 
@@ -34,6 +39,18 @@ const char* ErrorName(int status) {
     default:
         return "error";
     }
+}
+
+bool IsConnectedTcpSocket(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode)) return false;
+    int protocol = 0;
+    socklen_t size = sizeof protocol;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PROTOCOL, &protocol, &size) != 0 || protocol != IPPROTO_TCP)
+        return false;
+    sockaddr_storage peer{};
+    socklen_t peerSize = sizeof peer;
+    return ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) == 0;
 }
 
 void SetJson(httplib::Response& res, int status, const std::string& body) {
@@ -67,6 +84,13 @@ HttpsServer::HttpsServer(const Locator& locator, const CertificateFiles& certifi
     : impl_(std::make_unique<Impl>(locator, certificate)) {
     httplib::SSLServer& server = impl_->server;
     server.set_tcp_nodelay(true);
+    // The library's default also sets SO_REUSEPORT, with which a second service started
+    // on the same port would silently share it and take some of the requests. Only
+    // SO_REUSEADDR is kept, so a restart may reuse a port whose old connections linger.
+    server.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_keep_alive_max_count(kKeepAliveMaxCount);
     server.set_payload_max_length(kPayloadMaxLength);
     server.Get("/json", [&locator = impl_->locator](const httplib::Request& req, httplib::Response& res) {
@@ -103,6 +127,18 @@ bool HttpsServer::Run() {
 
 void HttpsServer::Stop() {
     impl_->server.stop();
+}
+
+// The service makes no connections of its own, so every connected TCP socket of the
+// process is a client's.
+void HttpsServer::DropConnections() {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        int fd = -1;
+        const std::string name = entry.path().filename().string();
+        if (std::from_chars(name.data(), name.data() + name.size(), fd).ec != std::errc()) continue;
+        if (IsConnectedTcpSocket(fd)) ::shutdown(fd, SHUT_RDWR);
+    }
 }
 
 bool HttpsServer::IsRunning() const {

@@ -27,8 +27,13 @@ public:
     // Serves connections until Stop(). False when serving ended on a fault.
     bool Run();
 
-    // Makes Run() return. Safe from any thread; has no effect before Run() has begun.
+    // Stops taking connections and makes Run() return once the open ones have ended.
+    // Safe from any thread; has no effect before Run() has begun.
     void Stop();
+    // Shuts down every open client connection, so that Run() need not wait for idle
+    // keep-alive connections to time out. Meant for after Stop(), once requests in
+    // flight have had a moment to finish.
+    static void DropConnections();
     bool IsRunning() const;
 
 private:

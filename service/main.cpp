@@ -18,6 +18,8 @@
 namespace iploc {
 namespace {
 
+constexpr auto kGracePeriod = std::chrono::milliseconds(500);
+
 struct Options {
     int port = 8443;
     std::string bindAddress = "127.0.0.1";
@@ -57,8 +59,12 @@ private:
         int signal = 0;
         sigwait(&signals, &signal);
         // A stop before the server runs has no effect, so keep asking until it has ended.
+        // Requests in flight get a moment to finish; then idle keep-alive connections
+        // are cut instead of waiting out their time-out.
+        const auto graceEnd = std::chrono::steady_clock::now() + kGracePeriod;
         while (!done_) {
             server.Stop();
+            if (std::chrono::steady_clock::now() >= graceEnd) HttpsServer::DropConnections();
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
