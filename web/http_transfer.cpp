@@ -148,6 +148,7 @@ int OnRequestStart(void* user, char*, char*, int, int) {
     state.requestStarted = true;
     state.headStarted = state.headComplete = false;
     state.result.head.clear();
+    state.result.headLines.clear();
     state.result.body.clear();
     state.Touch();
     return CURL_PREREQFUNC_OK;
@@ -162,6 +163,7 @@ std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* 
         line.remove_suffix(1);
     if (line.starts_with("HTTP/")) { // a new answer: interim (1xx), tunnel, redirect or final
         state.result.head.clear();
+        state.result.headLines.clear();
         state.result.body.clear();
         state.headStarted = true;
         state.headComplete = false;
@@ -170,6 +172,7 @@ std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* 
         return length; // trailers behind a chunked body are not part of the head
     }
     state.result.head.append(line).append("\r\n");
+    if (!line.empty()) state.result.headLines.emplace_back(line);
     if (line.empty() && state.status >= 200) state.headComplete = true;
     return length;
 }
@@ -207,6 +210,7 @@ void TransferState::Classify(CURLcode code) {
         return;
     }
     result.head.clear();
+    result.headLines.clear();
     result.body.clear();
     if (!requestStarted) {
         result.stage = TransferStage::Sending;

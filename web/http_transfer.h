@@ -41,9 +41,11 @@ struct TransferResult {
     bool completed = false;                       // the whole final answer arrived
     bool aborted = false;                         // the abort flag ended it
     TransferStage stage = TransferStage::Sending; // where it ended (ReadingBody once answered)
-    Text head;  // raw header block of the final answer: status line first, CR LF line ends,
-                // the blank line included; empty when no answer arrived
-    Bytes body; // the final answer's body as far as it was read
+    Text head;          // raw header block of the final answer: status line first, CR LF line
+                        // ends, the blank line included; empty when no answer arrived
+    TextList headLines; // the same lines as the transport delimited them, without line ends and
+                        // without the blank line; their bytes are kept exactly as received
+    Bytes body;         // the final answer's body as far as it was read
 
     // A final answer's head arrived (the body may still be incomplete).
     bool Answered() const { return stage == TransferStage::ReadingBody; }

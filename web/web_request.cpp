@@ -108,20 +108,21 @@ std::optional<TextList> LinesToSend(const Text& block) {
 }
 
 // From the status line's 10th character to its end: "200 OK" for "HTTP/1.1 200 OK".
-Text StatusTextOf(const Text& head) {
-    const std::size_t end = Find(head, "\r\n", 9);
-    return end == kNotFound ? Text{} : head.substr(9, end - 9);
+Text StatusTextOf(const TextList& headLines) {
+    return headLines.empty() ? Text{} : Mid(headLines[0], 10, headLines[0].size());
 }
 
 // The raw headers, the status, the cookies, the redirect target and the body of an answer.
 Text DeliverAnswer(const WebRequestParams& params, const TransferResult& answer, RegexObject& regex) {
     if (params.returnedHeaders != nullptr) *params.returnedHeaders = answer.head;
     // This also replaces the 713 text of a body that broke off: the answer is what counts.
-    if (params.statusText != nullptr) *params.statusText = StatusTextOf(answer.head);
+    if (params.statusText != nullptr) *params.statusText = StatusTextOf(answer.headLines);
     Text received = params.returnedCookies != nullptr ? *params.returnedCookies : Text{};
     // Cookies the variable already holds stay separate items (a trailing "; " is removed again below).
     if (!received.empty() && !EndsWith(received, "; ")) received.append(EndsWith(received, ";") ? " " : "; ");
-    for (const auto& line : Split(answer.head, "\r\n")) {
+    // The lines as the transport delimited them: header bytes that are not well-formed code page
+    // 936 (say, UTF-8 in a cookie value) can then never swallow a line break.
+    for (const auto& line : answer.headLines) {
         CollectSetCookies(line, received);
         if (params.location != nullptr && StartsWith(line, "Location: ", true))
             *params.location = line.substr(10);

@@ -59,11 +59,17 @@ protected:
                               {"set-cookie", "lower=1"},
                               {"Set-Cookie", "gone=deleted; expires=Thu, 01 Jan 1970 00:00:00 GMT"}};
             answer.body = "ok";
+        } else if (path == "/utf8-cookies") {
+            // 中 in UTF-8 ends in AD, which code page 936 reads as a lead byte.
+            answer.headers = {{"Set-Cookie", "n=\xE4\xB8\xAD"}, {"Set-Cookie", "m=2"}};
         } else if (path == "/truncated") {
             answer.body = std::string(1000, 'x');
             answer.bodyBytesSent = 300;
         } else if (path == "/stall") {
             answer.delayBeforeHead = test::kStallForever;
+        } else if (path == "/late") {
+            answer.delayBeforeHead = 1200ms;
+            answer.body = "late";
         } else if (path == "/stall-body") {
             answer.body = "abcdefgh";
             answer.bodyPieceSize = 4;
@@ -218,6 +224,12 @@ TEST_F(WebRequestTest, TimeoutIsAStallNotACapOnTheTransfer) {
     EXPECT_EQ(WebRequest({.url = http_.Url("/slow"), .timeoutSeconds = 1, .statusText = &status}),
               "0123456789");
     EXPECT_EQ(status, "200 OK");
+    // No time-out given, or none above zero: 30 seconds, so an answer after 1.2 s still counts.
+    for (const int seconds : {0, -1}) {
+        EXPECT_EQ(WebRequest({.url = http_.Url("/late"), .timeoutSeconds = seconds, .statusText = &status}),
+                  "late");
+        EXPECT_EQ(status, "200 OK") << seconds;
+    }
 }
 
 TEST_F(WebRequestTest, ErrorStatusIsAnAnswer) {
@@ -265,6 +277,9 @@ TEST_F(WebRequestTest, RedirectsFollowedOrHandedBack) {
     EXPECT_EQ(status, "200 OK");
     EXPECT_EQ(location, kUntouched) << "the final answer carries no Location";
     EXPECT_FALSE(Contains(headers, "302")) << "only the final answer's headers: " << headers;
+    const Text posted = WebRequest({.url = http_.Url("/moved"), .method = 1, .postText = "a=1"});
+    EXPECT_TRUE(StartsWith(posted, "GET /echo?from=moved HTTP/1.1\r\n"))
+        << "a POST answered by 302 goes on as GET";
 
     const Text handedBack = WebRequest({.url = https_.Url("/moved"),
                                         .returnedHeaders = &headers,
@@ -303,6 +318,15 @@ TEST_F(WebRequestTest, CookiesAreSentCollectedAndMerged) {
     EXPECT_FALSE(LastRequest().HasHeader("Cookie"));
     EXPECT_EQ(none, "");
     EXPECT_EQ(returned, "sid=abc; theme=dark; gone=deleted");
+}
+
+TEST_F(WebRequestTest, HeaderLinesStaySeparateWhateverTheirBytes) {
+    Text returned, headers;
+    WebRequest(
+        {.url = http_.Url("/utf8-cookies"), .returnedCookies = &returned, .returnedHeaders = &headers});
+    EXPECT_EQ(returned, "n=\xE4\xB8\xAD; m=2");
+    EXPECT_TRUE(Contains(headers, "\r\nSet-Cookie: n=\xE4\xB8\xAD\r\nSet-Cookie: m=2\r\n"))
+        << "bytes kept as sent";
 }
 
 TEST_F(WebRequestTest, CallerHeaderLines) {
