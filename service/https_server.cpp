@@ -60,10 +60,10 @@ void SetJson(httplib::Response& res, int status, const std::string& body) {
 
 // Faults the library finds itself (unknown path, unreadable request line, ...) get a
 // JSON body too; answers that already have one are left alone. After an unreadable
-// request the library reads on from the middle of it: the rest of the request would
-// be taken for further requests, each answered with another 400 that a keep-alive
-// client would take for the answers to its next requests. So such a connection is
-// closed after this answer.
+// request line the library reads on from the middle of that request and answers each
+// of its header lines with another 400, which a keep-alive client would take for the
+// answers to its next requests. So such an answer carries "Connection: close": the
+// client drops the connection, and whatever the library still answers goes nowhere.
 void OnLibraryError(httplib::Response& res) {
     if (!res.body.empty()) return;
     SetJson(res, res.status, ErrorJson(ErrorName(res.status)));
