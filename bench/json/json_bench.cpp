@@ -2,12 +2,11 @@
 // nlohmann's own DOM reading the same answer (in UTF-8, the form it takes) and copying
 // out the five member texts. Compare the two times of one run:
 //   build/bin/json_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
-#include <benchmark/benchmark.h>
-
-#include <nlohmann/json.hpp>
+#include "text/encoding.h"
 
 #include "json/json_object.h"
-#include "text/encoding.h"
+#include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
 
 namespace iploc {
 namespace {
