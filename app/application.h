@@ -64,6 +64,7 @@ public:
     // The report of the last export; nullopt before one has run.
     std::optional<ExportReport> LastExportReport() const;
     std::int64_t RecordCount() { return store_.RecordCount(); }
+    bool StoreOpen() { return store_.IsOpen(); }
     const Settings& settings() const { return settings_; }
 
 private:
