@@ -16,6 +16,19 @@ if(IPLOC_TSAN)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
 endif()
+# Fuzzing: every library gets libFuzzer's coverage instrumentation plus ASan and UBSan; only
+# the fuzz executables link the fuzzer runtime (fuzz/CMakeLists.txt).
+if(IPLOC_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "IPLOC_FUZZ needs clang: configure with CC=clang CXX=clang++")
+    endif()
+    if(IPLOC_SANITIZE OR IPLOC_TSAN)
+        message(FATAL_ERROR "IPLOC_FUZZ brings its own sanitizers; leave IPLOC_SANITIZE and IPLOC_TSAN off")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 
 # iploc_module(<name> SOURCES ... DEPS ...): a library target for one module folder.
 function(iploc_module name)
