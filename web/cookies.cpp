@@ -17,7 +17,8 @@ void TidyCookieText(Text& cookies) {
 } // namespace
 
 void CollectSetCookies(std::string_view line, Text& returnedCookies) {
-    if (TextBefore(line, ": ") != "Set-Cookie") return;
+    // Same as TextBefore(line, ": ") == "Set-Cookie": the name contains no ": " of its own.
+    if (!StartsWith(line, "Set-Cookie: ")) return;
     // Everything behind the first ";" (expiry, path, domain, flags) is dropped.
     const Text cookie = Contains(line, ";") ? TextBetween(line, "Set-Cookie:", ";")
                                             : ReplaceAll(line, "Set-Cookie:", "", true);

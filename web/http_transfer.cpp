@@ -57,11 +57,16 @@ CurlProcess& Process() {
     return *process;
 }
 
+using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+
 // The calling thread's handles, kept from its first request to its end, so that consecutive
-// requests reuse the connections cached in the multi handle.
+// requests reuse the connections cached in the multi handle. The header list of the last request
+// is kept too: a thread's requests usually send the same lines, which then need no new list.
 struct ThreadHandles {
     CURLM* multi = curl_multi_init();
     CURL* easy = curl_easy_init();
+    TextList headerLines;
+    HeaderList headerList{nullptr, curl_slist_free_all};
     ~ThreadHandles() {
         if (easy != nullptr) curl_easy_cleanup(easy);
         if (multi != nullptr) curl_multi_cleanup(multi);
@@ -92,18 +97,44 @@ int StatusCodeOf(std::string_view statusLine) {
     return code;
 }
 
-bool HasHeaderNamed(const TextList& lines, std::string_view name) {
-    for (const auto& line : lines) {
-        if (StartsWith(line, Text(name) + ":", true)) return true;
-    }
-    return false;
+// Headers libcurl adds by itself unless the request names them.
+constexpr std::array<std::string_view, 4> kCurlOwnHeaders{"Accept", "Content-Type", "Expect",
+                                                          "Proxy-Connection"};
+
+// libcurl treats a header whose value is only blanks as "do not send this header".
+bool HasBlankValue(std::string_view line, std::size_t colon) {
+    return line.find_first_not_of(" \t\v\f", colon + 1) == std::string_view::npos;
 }
 
-// libcurl reads "Name:" with nothing behind it as "do not send Name"; "Name;" sends it empty.
-Text CurlHeaderLine(const Text& line) {
-    const std::size_t colon = line.find(':');
-    if (Trim(std::string_view(line).substr(colon + 1)).empty()) return line.substr(0, colon) + ";";
-    return line;
+bool Append(HeaderList& list, const char* line) {
+    curl_slist* head = curl_slist_append(list.get(), line); // the same head once the list exists
+    if (head == nullptr) return false;
+    if (!list) list.reset(head);
+    return true;
+}
+
+// The lines as libcurl is to send them, followed by the switches for its own headers.
+HeaderList CurlHeaderList(const TextList& lines) {
+    std::array<bool, kCurlOwnHeaders.size()> named{};
+    HeaderList list(nullptr, curl_slist_free_all);
+    for (const auto& line : lines) {
+        // A colon (0x3A) is never the second byte of a two-byte character, so a byte search will do.
+        const std::size_t colon = line.find(':');
+        const std::string_view name = std::string_view(line).substr(0, colon);
+        for (std::size_t i = 0; i < kCurlOwnHeaders.size(); ++i) {
+            named[i] |= EqualsIgnoreCase(name, kCurlOwnHeaders[i]);
+        }
+        // "Name;" is libcurl's way to send a header with an empty value.
+        const bool ok = HasBlankValue(line, colon) ? Append(list, (Text(name) + ";").c_str())
+                                                   : Append(list, line.c_str());
+        if (!ok) return {nullptr, curl_slist_free_all};
+    }
+    for (std::size_t i = 0; i < kCurlOwnHeaders.size(); ++i) {
+        if (!named[i] && !Append(list, (Text(kCurlOwnHeaders[i]) + ":").c_str())) {
+            return {nullptr, curl_slist_free_all};
+        }
+    }
+    return list;
 }
 
 } // namespace
@@ -111,7 +142,6 @@ Text CurlHeaderLine(const Text& line) {
 struct TransferState {
     CURL* easy = nullptr;
     CURLM* multi = nullptr;
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList{nullptr, curl_slist_free_all};
     std::string verb;
     bool needsBody = false;
     bool follow = true;
@@ -253,7 +283,7 @@ bool HttpTransfer::Ready() const {
 
 bool HttpTransfer::SetTarget(const RequestTarget& target) {
     CURL* easy = state_->easy;
-    return SetText(easy, CURLOPT_URL, target.url) &&
+    return Set(easy, CURLOPT_CURLU, static_cast<CURLU*>(target.parsedUrl.get())) &&
            Set(easy, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_1}) &&
            Set(easy, CURLOPT_PROTOCOLS_STR, "http,https");
 }
@@ -309,24 +339,14 @@ bool HttpTransfer::SetFollowRedirects(bool follow) {
 }
 
 bool HttpTransfer::SetHeaderLines(const TextList& lines) {
-    TextList all;
-    for (const auto& line : lines)
-        all.push_back(CurlHeaderLine(line));
-    // libcurl's own additions are switched off unless the caller's lines name them.
-    for (const char* name : {"Accept", "Content-Type", "Expect", "Proxy-Connection"}) {
-        if (!HasHeaderNamed(lines, name)) all.push_back(Text(name) + ":");
+    ThreadHandles& handles = ThisThread();
+    if (!handles.headerList || lines != handles.headerLines) {
+        HeaderList list = CurlHeaderList(lines);
+        if (!list) return false;
+        handles.headerList = std::move(list);
+        handles.headerLines = lines;
     }
-    curl_slist* list = nullptr;
-    for (const auto& line : all) {
-        curl_slist* longer = curl_slist_append(list, line.c_str());
-        if (longer == nullptr) {
-            curl_slist_free_all(list);
-            return false;
-        }
-        list = longer;
-    }
-    state_->headerList.reset(list);
-    return Set(state_->easy, CURLOPT_HTTPHEADER, list);
+    return Set(state_->easy, CURLOPT_HTTPHEADER, handles.headerList.get());
 }
 
 bool HttpTransfer::SetBody(std::string_view body) {

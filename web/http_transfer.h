@@ -18,11 +18,13 @@
 
 namespace iploc {
 
-// Where a request is sent: an absolute http or https URL (UTF-8, escaped) without user
-// information or fragment.
+// Where a request is sent: an http or https URL as libcurl parsed it (no user information, no
+// fragment), handed to the transport without being parsed again.
 struct RequestTarget {
-    std::string url;
+    std::shared_ptr<void> parsedUrl; // libcurl's URL handle
     bool secure = false;
+
+    std::string Url() const; // the URL written out (UTF-8, escaped)
 };
 
 // Splits and checks a code page 936 URL: it needs the scheme http or https and a host. Spaces,

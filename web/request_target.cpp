@@ -2,6 +2,7 @@
 #include "text/encoding.h"
 #include "web/http_transfer.h"
 
+#include <algorithm>
 #include <curl/curl.h>
 #include <memory>
 
@@ -50,7 +51,9 @@ std::optional<RequestTarget> CrackUrl(std::string_view url) {
     if (text.empty()) return std::nullopt;
     std::unique_ptr<CURLU, UrlFree> parsed(curl_url());
     if (!parsed) return std::nullopt;
-    const std::string escaped = EscapeBehindAuthority(TextToUtf8(text));
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::string escaped = EscapeBehindAuthority(ascii ? std::string(text) : TextToUtf8(text));
     if (curl_url_set(parsed.get(), CURLUPART_URL, escaped.c_str(), 0) != CURLUE_OK) return std::nullopt;
     const CurlString scheme = Part(parsed.get(), CURLUPART_SCHEME);
     const CurlString host = Part(parsed.get(), CURLUPART_HOST);
@@ -61,9 +64,14 @@ std::optional<RequestTarget> CrackUrl(std::string_view url) {
     for (const CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS, CURLUPART_FRAGMENT}) {
         if (curl_url_set(parsed.get(), part, nullptr, 0) != CURLUE_OK) return std::nullopt;
     }
-    const CurlString full = Part(parsed.get(), CURLUPART_URL);
-    if (!full) return std::nullopt;
-    return RequestTarget{full.get(), schemeName == "https"};
+    return RequestTarget{std::shared_ptr<void>(parsed.release(),
+                                               [](void* url) { curl_url_cleanup(static_cast<CURLU*>(url)); }),
+                         schemeName == "https"};
+}
+
+std::string RequestTarget::Url() const {
+    const CurlString full = parsedUrl ? Part(static_cast<CURLU*>(parsedUrl.get()), CURLUPART_URL) : nullptr;
+    return full ? std::string(full.get()) : std::string();
 }
 
 } // namespace iploc

@@ -68,6 +68,8 @@ Failure FailureAt(TransferStage stage) {
     return Failure::Read;
 }
 
+constexpr int kMethodPost = 1;
+
 std::string_view VerbOf(int method) {
     static constexpr std::array<std::string_view, 8> verbs{"GET",     "POST",   "HEAD",  "PUT",
                                                            "OPTIONS", "DELETE", "TRACE", "CONNECT"};
@@ -107,9 +109,39 @@ std::optional<TextList> LinesToSend(const Text& block) {
     return lines;
 }
 
+// The header lines of a request. Without caller lines and cookies the block depends only on
+// whether the method is POST and on the two header flags, so those eight blocks are built once
+// (the lookups send one of them with every request).
+std::optional<TextList> HeaderLines(const WebRequestParams& params) {
+    const std::string_view cookies = params.cookies != nullptr ? AsText(*params.cookies) : std::string_view();
+    if (!params.extraHeaders.empty() || !cookies.empty()) {
+        return LinesToSend(BuildRequestHeaders(params.extraHeaders, cookies, params.method,
+                                               params.completeHeaders, params.normalizeHeaderNames));
+    }
+    static const auto plainBlocks = [] {
+        std::array<std::optional<TextList>, 8> blocks;
+        for (int i = 0; i < 8; ++i) {
+            blocks[i] = LinesToSend(BuildRequestHeaders("", "", (i & 1) ? kMethodPost : 0, i & 2, i & 4));
+        }
+        return blocks;
+    }();
+    return plainBlocks[(params.method == kMethodPost ? 1 : 0) + (params.completeHeaders ? 2 : 0) +
+                       (params.normalizeHeaderNames ? 4 : 0)];
+}
+
 // From the status line's 10th character to its end: "200 OK" for "HTTP/1.1 200 OK".
 Text StatusTextOf(const TextList& headLines) {
     return headLines.empty() ? Text{} : Mid(headLines[0], 10, headLines[0].size());
+}
+
+// The body as text. ResponseText's charset search can only match where "<meta" (in any case)
+// stands in the first 1024 bytes; without it (every JSON answer) the text is the body up to its
+// first zero byte, and the pattern compilation and UTF-16 conversion of the search are skipped.
+// The check is a plain byte search on purpose: a character-wise search could step over a "<meta"
+// behind a stray lead byte that the charset search would still see.
+Text BodyText(const Bytes& body, RegexObject& regex) {
+    if (ToLowerAscii(Left(body, 1024)).find("<meta") == Text::npos) return body.substr(0, body.find('\0'));
+    return ResponseText(body, regex);
 }
 
 // The raw headers, the status, the cookies, the redirect target and the body of an answer.
@@ -134,7 +166,7 @@ Text DeliverAnswer(const WebRequestParams& params, const TransferResult& answer,
     }
     if (params.returnedCookies != nullptr) *params.returnedCookies = received;
     if (params.responseBytes != nullptr) *params.responseBytes = answer.body;
-    return ResponseText(answer.body, regex);
+    return BodyText(answer.body, regex);
 }
 
 // Everything up to the sending of the request; the failure that stops it, if any.
@@ -150,9 +182,7 @@ std::optional<Failure> Prepare(HttpTransfer& transfer, const RequestTarget& targ
     if (!transfer.IgnoreCertificateErrors()) return Failure::Certificate;
     // The transport keeps no cookies of its own, so there is no cookie handling to switch off.
     if (!transfer.SetFollowRedirects(!params.noRedirect)) return Failure::Redirects;
-    const auto lines = LinesToSend(
-        BuildRequestHeaders(params.extraHeaders, AsText(params.cookies ? *params.cookies : Text{}),
-                            params.method, params.completeHeaders, params.normalizeHeaderNames));
+    const auto lines = HeaderLines(params);
     if (!lines || !transfer.SetHeaderLines(*lines)) return Failure::Headers;
     if (!transfer.SetBody(body)) return Failure::Send;
     return std::nullopt;

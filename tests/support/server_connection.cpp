@@ -93,6 +93,7 @@ bool StopSignal::Raised() const {
 }
 
 bool StopSignal::Wait(std::chrono::milliseconds duration) {
+    if (duration.count() <= 0) return !Raised(); // no timed wait (and no futex call) for nothing
     std::unique_lock lock(mutex_);
     return !changed_.wait_for(lock, duration, [this] { return raised_; });
 }

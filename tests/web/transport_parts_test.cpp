@@ -59,7 +59,7 @@ TEST(CrackUrl, AcceptsHttpAndHttpsWithAHost) {
         const auto target = CrackUrl(c.url);
         ASSERT_EQ(target.has_value(), c.target.has_value()) << c.url;
         if (!target) continue;
-        EXPECT_EQ(target->url, *c.target) << c.url;
+        EXPECT_EQ(target->Url(), *c.target) << c.url;
         EXPECT_EQ(target->secure, c.secure) << c.url;
     }
 }

@@ -84,6 +84,10 @@ protected:
             answer.body = request.HasHeader("Authorization") ? request.Header("Authorization") : "none";
         } else if (path == "/page") {
             answer.body = "<html><head><meta charset=\"utf-8\"></head><body>\xE4\xB8\xAD</body></html>";
+        } else if (path == "/PAGE") {
+            answer.body = "<HTML><META CHARSET=UTF-8>\xE4\xB8\xAD";
+        } else if (path == "/zero") {
+            answer.body = std::string("ab\0cd", 5);
         } else {
             answer.status = 500;
             answer.reason = "No Route";
@@ -373,9 +377,22 @@ TEST_F(WebRequestTest, ServerCredentialsOnlyWhenBothAreGiven) {
     }
 }
 
-TEST_F(WebRequestTest, PageDeclaringItsCharsetIsDecoded) {
-    EXPECT_EQ(WebRequest({.url = https_.Url("/page")}),
-              "<html><head><meta charset=\"utf-8\"></head><body>" + Cn("中") + "</body></html>");
+TEST_F(WebRequestTest, BodyBecomesTextThroughItsDeclaredCharset) {
+    struct Case {
+        std::string path;
+        Text text;
+        Bytes bytes;
+    } cases[] = {
+        {"/page", "<html><head><meta charset=\"utf-8\"></head><body>" + Cn("中") + "</body></html>",
+         "<html><head><meta charset=\"utf-8\"></head><body>\xE4\xB8\xAD</body></html>"},
+        {"/PAGE", "<HTML><META CHARSET=UTF-8>" + Cn("中"), "<HTML><META CHARSET=UTF-8>\xE4\xB8\xAD"},
+        {"/zero", "ab", std::string("ab\0cd", 5)}, // text ends at the first zero byte, bytes do not
+    };
+    for (const auto& c : cases) {
+        Bytes bytes;
+        EXPECT_EQ(WebRequest({.url = https_.Url(c.path), .responseBytes = &bytes}), c.text) << c.path;
+        EXPECT_EQ(bytes, c.bytes) << c.path;
+    }
 }
 
 TEST_F(WebRequestTest, ConsecutiveCallsOnAThreadReuseTheirConnection) {
