@@ -17,6 +17,21 @@ std::filesystem::path FileSystemPath(const Text& path) {
     return std::filesystem::path(TextToUtf8(path));
 }
 
+bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// Cell texts are mostly ASCII (addresses, numbers), which reads the same in both encodings.
+Text CellTextToText(std::string utf8) {
+    return IsAscii(utf8) ? utf8 : Utf8ToText(utf8);
+}
+
+std::string TextToCellText(const Text& text) {
+    return IsAscii(text) ? text : TextToUtf8(text);
+}
+
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code error;
     return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, error) && !error;
@@ -83,14 +98,14 @@ void WorkbookAutomation::SetEndCell(const Text& address) {
     range_.reset();
     auto first = workbook::ParseCellAddress(startCell_);
     auto last = workbook::ParseCellAddress(endCell_);
-    if (first && last) range_ = std::make_unique<workbook::CellRange>(workbook::RangeBetween(*first, *last));
+    if (first && last) range_ = workbook::RangeBetween(*first, *last);
 }
 
 Text WorkbookAutomation::ReadCellText() {
     auto cell = workbook::ParseCellAddress(startCell_);
     if (!HasWorkbook() || !cell) return {};
     try {
-        return Utf8ToText(workbook_->ReadCell(sheet_, *cell));
+        return CellTextToText(workbook_->ReadCell(sheet_, *cell));
     } catch (const std::exception&) {
         return {};
     }
@@ -99,7 +114,7 @@ Text WorkbookAutomation::ReadCellText() {
 void WorkbookAutomation::WriteCellText(const Text& text) {
     if (!HasWorkbook() || !range_ || range_->CellCount() > kMaxCellsPerWrite) return;
     try {
-        const std::string utf8 = TextToUtf8(text);
+        const std::string utf8 = TextToCellText(text);
         const std::string_view value = workbook::LimitCellText(utf8);
         for (std::uint32_t row = range_->first.row; row <= range_->last.row; ++row)
             for (std::uint32_t column = range_->first.column; column <= range_->last.column; ++column)

@@ -10,6 +10,7 @@
 // .xls files are told apart by their first bytes, and SaveWorkbookAs always writes .xlsx.
 #pragma once
 
+#include "services/workbook/cell_address.h"
 #include "text/text.h"
 
 #include <filesystem>
@@ -20,7 +21,6 @@ namespace iploc {
 
 namespace workbook {
 class Workbook;
-struct CellRange;
 } // namespace workbook
 
 class WorkbookAutomation {
@@ -71,7 +71,7 @@ private:
     int sheet_ = 0;                    // current sheet, from 0
     Text startCell_;
     Text endCell_;
-    std::unique_ptr<workbook::CellRange> range_; // current range; null when there is none
+    std::optional<workbook::CellRange> range_; // current range; none after a bad address
 };
 
 } // namespace iploc

@@ -7,6 +7,7 @@ namespace iploc::workbook {
 void CellGrid::Set(CellRef cell, GridValue value) {
     if (cell.row >= rows_.size()) rows_.resize(std::size_t(cell.row) + 1);
     std::vector<GridCell>& row = rows_[cell.row];
+    if (row.empty()) row.reserve(4); // rows are written a few cells at a time
     if (row.empty() || row.back().column < cell.column) {
         row.push_back({cell.column, std::move(value)});
         ++count_;

@@ -47,7 +47,8 @@ bool ReadChild(XmlScanner& scanner, CellXml& out) {
 
 bool ReadCellXml(std::string_view element, CellXml& out) {
     out = CellXml();
-    XmlScanner scanner(element);
+    thread_local XmlScanner scanner;
+    scanner.Reset(element);
     if (scanner.Next() != XmlScanner::Token::StartElement || scanner.LocalName() != "c") return false;
     out.type = scanner.AttributeValue("t");
     out.style = scanner.AttributeValue("s");

@@ -18,9 +18,11 @@ bool ReadStringItem(XmlScanner& scanner, std::string& out) {
             break;
         case XmlScanner::Token::EndElement:
             if (scanner.Depth() < itemDepth) {
-                std::string text = out.substr(start);
-                DecodeCharacterEscapes(text);
-                out.replace(start, out.npos, text);
+                if (out.find("_x", start) != std::string::npos) { // rare: only then pay for a copy
+                    std::string text = out.substr(start);
+                    DecodeCharacterEscapes(text);
+                    out.replace(start, out.npos, text);
+                }
                 return true;
             }
             if (scanner.Depth() < phoneticDepth) phoneticDepth = 0;

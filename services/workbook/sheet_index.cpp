@@ -58,6 +58,7 @@ bool SheetIndex::StartElement(XmlScanner& scanner) {
         sheetData_.begin = scanner.TokenBegin();
         sheetDataContent_ = {scanner.TokenEnd(), scanner.TokenEnd()};
         sheetDataEmpty_ = scanner.IsEmptyElement();
+        ReserveFromDimension(scanner);
     } else if (depth == kRowDepth && inSheetData_ && name == "row") {
         return StartRow(scanner);
     } else if (depth == kCellDepth && inRow_ && name == "c") {
@@ -69,6 +70,15 @@ bool SheetIndex::StartElement(XmlScanner& scanner) {
             cell.flags |= IndexedCell::kSharedFormulaMaster;
     }
     return true;
+}
+
+// The dimension, when it precedes sheetData, tells how many rows to expect: reserving them
+// saves the row table from growing step by step on big sheets.
+void SheetIndex::ReserveFromDimension(const XmlScanner& scanner) {
+    if (!dimension_) return;
+    const std::string_view document = scanner.Document();
+    auto range = ParseRangeAddress(document.substr(dimension_->begin, dimension_->size()));
+    if (range) rows_.reserve(range->last.row - range->first.row + 1);
 }
 
 bool SheetIndex::StartRow(XmlScanner& scanner) {

@@ -68,6 +68,7 @@ public:
 private:
     bool StartElement(XmlScanner& scanner);
     bool EndElement(XmlScanner& scanner);
+    void ReserveFromDimension(const XmlScanner& scanner);
     bool StartRow(XmlScanner& scanner);
     bool StartCell(XmlScanner& scanner);
     bool Finish();

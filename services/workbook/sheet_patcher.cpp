@@ -81,6 +81,9 @@ private:
     void EmitExistingRow(const IndexedRow& row);
     void EmitNewRow(std::uint32_t row);
     void EmitWrittenCell(CellRef cell, const GridValue& value, const IndexedCell* original);
+    void Open(std::string_view name);
+    void Close(std::string_view name);
+    XmlScanner& StartTagScanner(std::string_view element);
     std::string RowStartTag(const IndexedRow& row) const;
     std::uint32_t NextEditedRow(std::uint32_t after) const;
     std::string_view Slice(std::uint64_t begin, std::uint64_t end) const {
@@ -95,11 +98,16 @@ private:
     bool replacedFormula_ = false;
     std::unordered_map<std::uint64_t, std::string> replacements_; // cells given their own formula
     std::unordered_set<std::uint32_t> replacementRows_;
+    XmlScanner tagScanner_;
 };
 
 std::optional<PatchedSheet> Patcher::Run() {
     if (!KeepAllSharedFormulas()) return std::nullopt;
-    out_.reserve(xml_.size() + xml_.size() / 4);
+    std::size_t written = 0;
+    for (std::uint32_t row = 1; row < edits_.RowLimit(); ++row)
+        for (const GridCell& cell : edits_.Row(row))
+            written += cell.value.text.size() + 64;
+    out_.reserve(xml_.size() + written);
     EmitHead();
     EmitRows();
     if (index_.SheetDataIsEmptyElement())
@@ -254,35 +262,64 @@ void Patcher::EmitNewRow(std::uint32_t row) {
     const auto& written = edits_.Row(row);
     if (std::all_of(written.begin(), written.end(), [](const GridCell& c) { return c.value.text.empty(); }))
         return;
-    out_ += "<" + prefix_ + "row r=\"" + std::to_string(row) + "\">";
+    Open("row");
+    out_ += " r=\"" + std::to_string(row) + "\">";
     for (const GridCell& cell : written)
         EmitWrittenCell({row, cell.column}, cell.value, nullptr);
-    out_ += "</" + prefix_ + "row>";
+    Close("row");
 }
 
 void Patcher::EmitWrittenCell(CellRef cell, const GridValue& value, const IndexedCell* original) {
-    std::string style;
+    std::string_view style; // raw, as the original start tag has it
     if (original) {
-        CellXml content;
-        if (ReadCellXml(Slice(original->begin, original->begin + original->length), content))
-            style = std::move(content.style);
+        XmlScanner& scanner = StartTagScanner(Slice(original->begin, original->begin + original->length));
+        if (const XmlAttribute* s = scanner.FindAttribute("s")) style = s->rawValue;
     }
     if (value.text.empty() && style.empty()) return;
-    out_ += "<" + prefix_ + "c r=\"" + CellAddress(cell) + "\"";
+    Open("c");
+    out_ += " r=\"";
+    out_ += CellAddress(cell);
+    out_ += '"';
     if (!style.empty()) {
         out_ += " s=\"";
-        AppendEscapedXml(style, out_, true);
-        out_ += "\"";
+        out_ += style;
+        out_ += '"';
     }
     if (value.text.empty()) {
         out_ += "/>";
         return;
     }
-    out_ += " t=\"inlineStr\"><" + prefix_ + "is><" + prefix_ + "t";
+    out_ += " t=\"inlineStr\">";
+    Open("is");
+    out_ += '>';
+    Open("t");
     if (NeedsSpacePreserve(value.text)) out_ += " xml:space=\"preserve\"";
-    out_ += ">";
+    out_ += '>';
     AppendCellXmlText(value.text, out_);
-    out_ += "</" + prefix_ + "t></" + prefix_ + "is></" + prefix_ + "c>";
+    Close("t");
+    Close("is");
+    Close("c");
+}
+
+// "<x:name" (without ">") and "</x:name>" for the sheet's prefix.
+void Patcher::Open(std::string_view name) {
+    out_ += '<';
+    out_ += prefix_;
+    out_ += name;
+}
+
+void Patcher::Close(std::string_view name) {
+    out_ += "</";
+    out_ += prefix_;
+    out_ += name;
+    out_ += '>';
+}
+
+// A scanner that has read the start tag of `element` (its attributes are then at hand).
+XmlScanner& Patcher::StartTagScanner(std::string_view element) {
+    tagScanner_.Reset(element);
+    tagScanner_.Next();
+    return tagScanner_;
 }
 
 } // namespace

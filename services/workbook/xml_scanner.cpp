@@ -1,5 +1,6 @@
 #include "services/workbook/xml_scanner.h"
 
+#include <array>
 #include <cstring>
 
 namespace iploc::workbook {
@@ -10,8 +11,16 @@ constexpr std::size_t kMaxDepth = 256;
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
+
+// Bytes that end a name, as a table: names are scanned byte by byte on every tag.
+constexpr auto kNameEnds = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : std::string_view(" \t\r\n/>=<\"'"))
+        table[c] = true;
+    return table;
+}();
 bool EndsName(char c) {
-    return IsSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
+    return kNameEnds[static_cast<unsigned char>(c)];
 }
 
 bool AllSpace(std::string_view text) {
@@ -106,7 +115,17 @@ void AppendEscapedXml(std::string_view text, std::string& out, bool inAttribute)
     out.append(text.substr(run));
 }
 
-XmlScanner::XmlScanner(std::string_view document) : doc_(document) {
+XmlScanner::XmlScanner(std::string_view document) {
+    Reset(document);
+}
+
+void XmlScanner::Reset(std::string_view document) {
+    doc_ = document;
+    pos_ = tokenBegin_ = 0;
+    name_ = text_ = {};
+    cdata_ = emptyElement_ = pendingEnd_ = rootSeen_ = failed_ = false;
+    open_.clear();
+    attributes_.clear();
     // A byte order mark may precede the document.
     if (doc_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
 }
@@ -161,9 +180,10 @@ XmlScanner::Token XmlScanner::Next() {
             if (token == Token::Text && open_.empty()) continue; // blanks between top-level markup
             return token;
         }
-        if (doc_.compare(pos_, 2, "<?") == 0) {
+        const char next = pos_ + 1 < doc_.size() ? doc_[pos_ + 1] : '\0';
+        if (next == '?') {
             if (!SkipPast("?>")) return Fail();
-        } else if (doc_.compare(pos_, 4, "<!--") == 0) {
+        } else if (next == '!' && doc_.compare(pos_, 4, "<!--") == 0) {
             if (!SkipPast("-->")) return Fail();
         } else {
             return ReadMarkup();
@@ -184,6 +204,9 @@ XmlScanner::Token XmlScanner::ReadText() {
 }
 
 XmlScanner::Token XmlScanner::ReadMarkup() {
+    const char next = pos_ + 1 < doc_.size() ? doc_[pos_ + 1] : '\0';
+    if (next == '/') return ReadEndTag();
+    if (next != '!') return ReadStartTag();
     if (doc_.compare(pos_, 9, "<![CDATA[") == 0) {
         if (open_.empty()) return Fail();
         const std::size_t end = doc_.find("]]>", pos_ + 9);
@@ -193,9 +216,7 @@ XmlScanner::Token XmlScanner::ReadMarkup() {
         pos_ = end + 3;
         return Token::Text;
     }
-    if (doc_.compare(pos_, 2, "<!") == 0) return Fail(); // document type declarations are refused
-    if (doc_.compare(pos_, 2, "</") == 0) return ReadEndTag();
-    return ReadStartTag();
+    return Fail(); // document type declarations are refused
 }
 
 XmlScanner::Token XmlScanner::ReadEndTag() {
@@ -230,7 +251,8 @@ bool XmlScanner::ReadAttributes() {
         SkipSpace();
         if (pos_ >= doc_.size()) return false;
         if (doc_[pos_] == '>') return ++pos_, true;
-        if (doc_.compare(pos_, 2, "/>") == 0) return pos_ += 2, emptyElement_ = true;
+        if (doc_[pos_] == '/' && pos_ + 1 < doc_.size() && doc_[pos_ + 1] == '>')
+            return pos_ += 2, emptyElement_ = true;
         if (pos_ == before) return false; // attributes must be separated by blanks
         const std::string_view name = ReadName();
         SkipSpace();

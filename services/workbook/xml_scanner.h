@@ -26,7 +26,9 @@ class XmlScanner {
 public:
     enum class Token { StartElement, EndElement, Text, End, Error };
 
-    explicit XmlScanner(std::string_view document);
+    explicit XmlScanner(std::string_view document = {});
+    // Starts over on another document, keeping the buffers (for many small documents).
+    void Reset(std::string_view document);
 
     Token Next();
 
@@ -51,6 +53,7 @@ public:
     // Byte offsets of the current token in the document: [TokenBegin, TokenEnd).
     std::size_t TokenBegin() const { return tokenBegin_; }
     std::size_t TokenEnd() const { return pos_; }
+    std::string_view Document() const { return doc_; }
     // Elements open around the current position (a StartElement counts itself).
     std::size_t Depth() const { return open_.size(); }
 

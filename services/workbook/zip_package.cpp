@@ -6,8 +6,10 @@
 namespace iploc::workbook {
 namespace {
 
-// Deflate level of the parts we write: fast, at little cost in size for XML.
-constexpr int kDeflateLevel = 6;
+// Deflate level of the parts we write. Level 1 deflates a rewritten sheet about three times as
+// fast as the default level 6, for files about a fifth larger: saving a large export is bound
+// by deflate, and the file is opened once and saved again by whoever edits it next.
+constexpr int kDeflateLevel = 1;
 
 struct ZipCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
