@@ -11,7 +11,7 @@ using Clock = std::chrono::steady_clock;
 
 // How often a running request looks at its abort flag and its stall timer while nothing happens.
 constexpr int kPollMilliseconds = 100;
-// Redirects followed before a request gives up, as many as the classic client followed.
+// Redirects followed before a request gives up.
 constexpr long kMaxRedirects = 10;
 
 // Process-wide libcurl state: initialised once and never torn down, because detached worker
@@ -142,7 +142,6 @@ HeaderList CurlHeaderList(const TextList& lines) {
 struct TransferState {
     CURL* easy = nullptr;
     CURLM* multi = nullptr;
-    std::string verb;
     bool needsBody = false;
     bool follow = true;
     curl_off_t bodySize = 0;
@@ -300,7 +299,6 @@ bool HttpTransfer::SetTimeout(std::chrono::milliseconds timeout) {
 
 bool HttpTransfer::SetMethod(std::string_view verb, bool withBody) {
     TransferState& s = *state_;
-    s.verb = std::string(verb);
     s.needsBody = withBody || verb == "POST" || verb == "PUT";
     if (verb == "HEAD") {
         // No body comes back; a body sent with HEAD keeps the verb through the custom request.

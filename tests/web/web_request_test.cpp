@@ -403,6 +403,25 @@ TEST_F(WebRequestTest, ConsecutiveCallsOnAThreadReuseTheirConnection) {
     EXPECT_EQ(https_.ConnectionsAccepted(), 2) << "threads do not share connections";
 }
 
+TEST_F(WebRequestTest, CallsOnSeveralThreadsAtOnce) {
+    constexpr int kThreads = 4, kCalls = 20;
+    std::vector<std::future<int>> workers;
+    for (int t = 0; t < kThreads; ++t) {
+        workers.push_back(std::async(std::launch::async, [this, t] {
+            int answered = 0;
+            for (int i = 0; i < kCalls; ++i) {
+                const std::string target = "/echo?thread=" + std::to_string(t) + "&call=" + std::to_string(i);
+                answered +=
+                    StartsWith(WebRequest({.url = https_.Url(target)}), "GET " + target + " HTTP/1.1\r\n");
+            }
+            return answered;
+        }));
+    }
+    for (auto& worker : workers)
+        EXPECT_EQ(worker.get(), kCalls);
+    EXPECT_EQ(https_.ConnectionsAccepted(), kThreads) << "one connection per thread, reused";
+}
+
 TEST_F(WebRequestTest, AbortEndsACallInFlight) {
     struct Case {
         std::string path;
