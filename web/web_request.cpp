@@ -202,7 +202,9 @@ Text WebRequest(const WebRequestParams& params) {
     const TransferResult answer = transfer.Perform(params.abortFlag);
     // Pending window events would be served before a failure exit; worker threads have none.
     if (answer.aborted || !answer.Answered()) return Fail(params, FailureAt(answer.stage));
-    return DeliverAnswer(params, answer, regex);
+    const Text text = DeliverAnswer(params, answer, regex);
+    // Pending window events would be served before the handles close; worker threads have none.
+    return text;
 }
 
 } // namespace iploc
