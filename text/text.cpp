@@ -8,7 +8,9 @@ namespace {
 
 constexpr unsigned char kWideSpaceByte = 0xA1;
 
-unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 
 bool BytesEqual(std::string_view a, std::string_view b, bool ignoreCase) {
     if (a.size() != b.size()) return false;
@@ -29,19 +31,47 @@ std::size_t CharLength(std::string_view text, std::size_t pos) {
 std::vector<std::size_t> CharacterStarts(std::string_view text) {
     std::vector<std::size_t> starts;
     starts.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size(); pos += CharLength(text, pos)) starts.push_back(pos);
+    for (std::size_t pos = 0; pos < text.size(); pos += CharLength(text, pos))
+        starts.push_back(pos);
     return starts;
 }
 
-std::size_t Find(std::string_view text, std::string_view needle, std::size_t from, bool ignoreCase) {
-    if (from > text.size()) return kNotFound;
-    std::size_t pos = 0;
-    while (pos < from) pos += CharLength(text, pos);
+namespace {
+
+// First character boundary at or after `target`, walking from the known boundary `pos`.
+std::size_t BoundaryAtOrAfter(std::string_view text, std::size_t pos, std::size_t target) {
+    while (pos < target)
+        pos += CharLength(text, pos);
+    return pos;
+}
+
+// Find, for a `from` already known to be a character boundary.
+std::size_t FindFromBoundary(std::string_view text, std::string_view needle, std::size_t pos,
+                             bool ignoreCase) {
     if (needle.empty()) return pos <= text.size() ? pos : kNotFound;
     for (; pos + needle.size() <= text.size(); pos += CharLength(text, pos)) {
         if (BytesEqual(text.substr(pos, needle.size()), needle, ignoreCase)) return pos;
     }
     return kNotFound;
+}
+
+// Calls `onHit(hit)` for every occurrence, left to right, without overlaps; returns the
+// boundary after the last one. Linear in the text: the walk never restarts from the beginning.
+template <typename OnHit>
+std::size_t ForEachOccurrence(std::string_view text, std::string_view needle, bool ignoreCase, OnHit onHit) {
+    std::size_t pos = 0;
+    for (std::size_t hit; (hit = FindFromBoundary(text, needle, pos, ignoreCase)) != kNotFound;) {
+        onHit(hit);
+        pos = BoundaryAtOrAfter(text, hit, hit + needle.size());
+    }
+    return pos;
+}
+
+} // namespace
+
+std::size_t Find(std::string_view text, std::string_view needle, std::size_t from, bool ignoreCase) {
+    if (from > text.size()) return kNotFound;
+    return FindFromBoundary(text, needle, BoundaryAtOrAfter(text, 0, from), ignoreCase);
 }
 
 std::size_t FindLast(std::string_view text, std::string_view needle, std::size_t end, bool ignoreCase) {
@@ -68,11 +98,14 @@ bool EndsWith(std::string_view text, std::string_view suffix, bool ignoreCase) {
            BytesEqual(text.substr(text.size() - suffix.size()), suffix, ignoreCase);
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return BytesEqual(a, b, true); }
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    return BytesEqual(a, b, true);
+}
 
 Text ToLowerAscii(std::string_view text) {
     Text out(text);
-    for (auto& c : out) c = static_cast<char>(FoldAscii(c));
+    for (auto& c : out)
+        c = static_cast<char>(FoldAscii(c));
     return out;
 }
 
@@ -88,11 +121,12 @@ Text ReplaceAll(std::string_view text, std::string_view from, std::string_view t
     if (from.empty()) return Text(text);
     Text out;
     out.reserve(text.size());
-    std::size_t pos = 0;
-    for (std::size_t hit; (hit = Find(text, from, pos, ignoreCase)) != kNotFound; pos = hit + from.size()) {
-        out.append(text.substr(pos, hit - pos)).append(to);
-    }
-    out.append(text.substr(pos));
+    std::size_t copied = 0;
+    ForEachOccurrence(text, from, ignoreCase, [&](std::size_t hit) {
+        out.append(text.substr(copied, hit - copied)).append(to);
+        copied = hit + from.size();
+    });
+    out.append(text.substr(std::min(copied, text.size())));
     return out;
 }
 
@@ -100,11 +134,12 @@ TextList Split(std::string_view text, std::string_view separator) {
     TextList pieces;
     if (text.empty()) return pieces;
     if (separator.empty()) return {Text(text)};
-    std::size_t pos = 0;
-    for (std::size_t hit; (hit = Find(text, separator, pos)) != kNotFound; pos = hit + separator.size()) {
-        pieces.emplace_back(text.substr(pos, hit - pos));
-    }
-    if (pos < text.size()) pieces.emplace_back(text.substr(pos));
+    std::size_t pieceStart = 0;
+    ForEachOccurrence(text, separator, false, [&](std::size_t hit) {
+        pieces.emplace_back(text.substr(pieceStart, hit - pieceStart));
+        pieceStart = hit + separator.size();
+    });
+    if (pieceStart < text.size()) pieces.emplace_back(text.substr(pieceStart));
     return pieces;
 }
 
@@ -128,8 +163,10 @@ Text Trim(std::string_view text) {
                              static_cast<unsigned char>(ch[1]) == kWideSpaceByte);
     };
     std::size_t first = 0, last = starts.size();
-    while (first < last && isBlank(first)) ++first;
-    while (last > first && isBlank(last - 1)) --last;
+    while (first < last && isBlank(first))
+        ++first;
+    while (last > first && isBlank(last - 1))
+        --last;
     if (first == last) return {};
     const std::size_t end = last < starts.size() ? starts[last] : text.size();
     return Text(text.substr(starts[first], end - starts[first]));
