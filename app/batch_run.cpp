@@ -3,6 +3,7 @@
 #include "app/main_window_interface.h"
 #include "app/messages.h"
 #include "app/program_delay.h"
+#include "app/record_writer.h"
 #include "app/stop_signal.h"
 #include "app/store_access.h"
 
@@ -39,6 +40,8 @@ BatchReport BatchRun::Run(const Text& workbookPath) {
     OpenWorkbook(workbookPath);
     std::int64_t row = store_.RecordCount() + 1;
     report_.firstRow = row;
+    RecordWriter writer(store_,
+                        [this](std::int64_t storedRow) { window_.SetCaption(ProcessingCaption(storedRow)); });
     Text address;
     bool reachedEnd = false;
     while (!stop_.Requested()) {
@@ -48,19 +51,15 @@ BatchReport BatchRun::Run(const Text& workbookPath) {
         }
         const std::optional<AnswerValues> values = LookUp(address);
         if (!values) break; // stopped while the row was in flight: it stays for the next run
-        if (!store_.Append(TrimmedRecord(address, *values)) && store_.IsOpen()) {
-            // Going on would shift every later record off its row.
-            report_.storeWriteFailed = true;
-            break;
-        }
-        window_.SetCaption(ProcessingCaption(row));
-        ++report_.rowsDone;
+        if (!writer.Push(row, TrimmedRecord(address, *values))) break; // an append failed
         ++row;
     }
+    report_.rowsDone = writer.Finish();
+    report_.storeWriteFailed = writer.FailedRow() != 0;
     report_.stopped = !reachedEnd && !report_.storeWriteFailed;
     CloseWorkbook();
     report_.recordCount = store_.RecordCount();
-    if (report_.storeWriteFailed) window_.ShowMessage(StoreWriteFailedMessage(row), false);
+    if (report_.storeWriteFailed) window_.ShowMessage(StoreWriteFailedMessage(writer.FailedRow()), false);
     if (!report_.stopped) ShowEnd(report_);
     return report_;
 }

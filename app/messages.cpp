@@ -5,25 +5,33 @@
 namespace iploc {
 namespace {
 
-// prefix + number + "个数据", the pattern of every counting caption.
-Text Counted(const char* prefixUtf8, std::int64_t number) {
+// prefix + number + "个数据", the pattern of every counting caption. The batch run makes
+// one per row, so the converted prefixes are kept.
+Text Counted(const Text& prefix, std::int64_t number) {
     static const Text suffix = Utf8ToText("个数据");
-    return Utf8ToText(prefixUtf8) + NumberText(number) + suffix;
+    return prefix + NumberText(number) + suffix;
 }
 
 } // namespace
 
 Text CountCaption(std::int64_t count) {
-    return Counted("当前数据库共", count);
+    static const Text prefix = Utf8ToText("当前数据库共");
+    return Counted(prefix, count);
 }
+
 Text ProcessingCaption(std::int64_t row) {
-    return Counted("正在处理第", row);
+    static const Text prefix = Utf8ToText("正在处理第");
+    return Counted(prefix, row);
 }
+
 Text ProcessedMessage(std::int64_t count) {
-    return Counted("已处理", count);
+    static const Text prefix = Utf8ToText("已处理");
+    return Counted(prefix, count);
 }
+
 Text ExportedCaption(std::int64_t index) {
-    return Counted("已导出", index);
+    static const Text prefix = Utf8ToText("已导出");
+    return Counted(prefix, index);
 }
 
 const Text& StoreCreateFailedMessage() {

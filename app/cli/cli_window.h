@@ -21,6 +21,7 @@ public:
     };
 
     explicit CliWindow(bool assumeYes = false);
+    ~CliWindow() override { EndProgress(); }
 
     void SetCaptionMode(CaptionMode mode) { captionMode_ = mode; }
     // See ProgressLine::Track.

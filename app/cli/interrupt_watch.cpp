@@ -33,6 +33,8 @@ InterruptWatch::InterruptWatch(std::function<void()> onFirst) : onFirst_(std::mo
 
 InterruptWatch::~InterruptWatch() {
     finished_ = true;
+    // Wakes the watcher at once; it sees finished_ and ignores the signal.
+    pthread_kill(watcher_.native_handle(), SIGINT);
     watcher_.join();
     const sigset_t set = StopSignals();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
@@ -43,7 +45,7 @@ void InterruptWatch::Watch() {
     const timespec poll{0, 100 * 1000 * 1000};
     while (!finished_) {
         const int received = sigtimedwait(&set, nullptr, &poll);
-        if (received < 0) continue; // time-out or EINTR: look at finished_ again
+        if (received < 0 || finished_) continue; // time-out, EINTR or the wake-up at the end
         if (interrupted_.exchange(true)) {
             static const char kNow[] = "\niploc: interrupted again, stopping now\n";
             WriteStderr(kNow, sizeof kNow - 1);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <map>
+#include <sqlite3.h>
 #include <thread>
 
 namespace iploc::test {
@@ -206,6 +207,34 @@ TEST_F(AppTest, ClosingTheWindowDuringABatchAbortsTheRequestAndKeepsEveryStoredR
     const auto start = std::chrono::steady_clock::now();
     app_->OnAboutToBeDestroyed();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s); // bounds a hang
+    EXPECT_EQ(Stored(), (std::vector<ResultRecord>{EchoRecord("10.0.0.1"), EchoRecord("10.0.0.2")}));
+}
+
+TEST_F(AppTest, ARecordThatCannotBeStoredStopsTheRunSoNoLaterRowTakesItsPlace) {
+    // Another program holds the store's write lock from the third request on, so the
+    // third record cannot be appended.
+    sqlite3* other = nullptr;
+    std::atomic<int> answered{0};
+    RecordingServer server([&](const ReceivedRequest& request) {
+        if (++answered == 3) {
+            // Rows 1 and 2 are stored (their captions are shown) before the lock is taken.
+            EXPECT_TRUE(window_.WaitUntil([](const std::vector<WindowEvent>& events) {
+                return !events.empty() && events.back().text == ProcessingCaption(2);
+            }));
+            EXPECT_EQ(sqlite3_open(StoreFile().c_str(), &other), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        return EchoValues(request);
+    });
+    Start(server.HostPort());
+    const BatchReport report =
+        RunBatch(Workbook({"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"}));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(report.storeWriteFailed);
+    EXPECT_FALSE(report.stopped);
+    EXPECT_EQ(report.rowsDone, 2);
+    EXPECT_EQ(window_.Texts(Kind::Message).front(), StoreWriteFailedMessage(3));
     EXPECT_EQ(Stored(), (std::vector<ResultRecord>{EchoRecord("10.0.0.1"), EchoRecord("10.0.0.2")}));
 }
 

@@ -110,8 +110,10 @@ TEST_F(AppTest, ExportDuringABatchWritesTheRecordsStoredAtThatMoment) {
     });
     Start(server.HostPort(), FixedClock());
     app_->OnBatchClicked(T(Workbook({"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}).string()));
-    while (server.Targets().size() < 3)
-        std::this_thread::sleep_for(5ms);
+    // Rows 1 and 2 are stored (their captions are shown); row 3's answer is held back.
+    ASSERT_TRUE(window_.WaitUntil([](const std::vector<WindowEvent>& events) {
+        return !events.empty() && events.back().text == ProcessingCaption(2);
+    }));
     app_->OnExportClicked(T(Workbook({}).string()));
     exported = true;
     app_->WaitForWorkers();

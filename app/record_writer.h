@@ -1,0 +1,62 @@
+// Appends a batch run's records in row order on a thread of its own, so the store's commit
+// of one row overlaps the request of the next.
+//
+// Records are stored strictly in the order pushed, each whole, so the store never holds a
+// gap or a shifted row. A run that ends abruptly loses at most the few rows still queued;
+// they were not stored, so the next run starts with them again.
+#pragma once
+
+#include "services/result_store.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace iploc {
+
+class StoreAccess;
+
+class RecordWriter {
+public:
+    // Called on the writer's thread once the record of `row` has been handled: appended, or
+    // lost because no store is open.
+    using StoredCallback = std::function<void(std::int64_t row)>;
+
+    RecordWriter(StoreAccess& store, StoredCallback onStored);
+    ~RecordWriter(); // Finish()
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+
+    // Queues the record of `row`, waiting while the queue is full. False, and nothing
+    // queued, once an append has failed with the store open: later rows must not be stored
+    // in its place.
+    bool Push(std::int64_t row, ResultRecord record);
+    bool Failed() const;
+    // Waits until every queued record has been handled and ends the thread. Returns the
+    // number of rows handled (appended, or lost without an open store). Later calls return
+    // the same.
+    std::int64_t Finish();
+    // The row whose append failed; 0 when none did.
+    std::int64_t FailedRow() const;
+
+private:
+    void Run();
+
+    static constexpr std::size_t kQueueLimit = 64;
+
+    StoreAccess& store_;
+    StoredCallback onStored_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::pair<std::int64_t, ResultRecord>> queue_;
+    bool finishing_ = false;
+    std::int64_t failedRow_ = 0;
+    std::int64_t done_ = 0;
+    std::thread thread_;
+};
+
+} // namespace iploc
