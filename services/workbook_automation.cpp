@@ -91,18 +91,18 @@ void WorkbookAutomation::SelectSheet(int n) {
 
 void WorkbookAutomation::SetStartCell(const Text& address) {
     startCell_ = address;
+    start_ = workbook::ParseCellAddress(startCell_);
 }
 
 void WorkbookAutomation::SetEndCell(const Text& address) {
     endCell_ = address;
     range_.reset();
-    auto first = workbook::ParseCellAddress(startCell_);
     auto last = workbook::ParseCellAddress(endCell_);
-    if (first && last) range_ = workbook::RangeBetween(*first, *last);
+    if (start_ && last) range_ = workbook::RangeBetween(*start_, *last);
 }
 
 Text WorkbookAutomation::ReadCellText() {
-    auto cell = workbook::ParseCellAddress(startCell_);
+    const auto cell = start_;
     if (!HasWorkbook() || !cell) return {};
     try {
         return CellTextToText(workbook_->ReadCell(sheet_, *cell));
@@ -144,6 +144,7 @@ void WorkbookAutomation::CloseWorkbooks() {
 void WorkbookAutomation::ReleaseWorkbook() {
     CloseWorkbooks();
     startCell_.clear();
+    start_.reset();
     endCell_.clear();
     range_.reset();
 }

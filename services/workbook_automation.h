@@ -70,6 +70,7 @@ private:
     std::filesystem::path openedFile_; // the file the workbook came from; empty for a new one
     int sheet_ = 0;                    // current sheet, from 0
     Text startCell_;
+    std::optional<workbook::CellRef> start_; // the start cell's position, when it is a cell address
     Text endCell_;
     std::optional<workbook::CellRange> range_; // current range; none after a bad address
 };

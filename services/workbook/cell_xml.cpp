@@ -68,25 +68,28 @@ bool ReadCellXml(std::string_view element, CellXml& out) {
 }
 
 std::string ShownText(const CellXml& cell, const SharedStrings& strings) {
-    const std::string& t = cell.type;
-    if (t == "inlineStr") return cell.inlineText;
-    if (cell.value.empty()) return {};
-    if (t == "s") {
+    if (cell.type == "inlineStr") return cell.inlineText;
+    return ShownValue(cell.type, cell.value, strings);
+}
+
+std::string ShownValue(std::string_view type, const std::string& value, const SharedStrings& strings) {
+    if (value.empty()) return {};
+    if (type == "s") {
         std::size_t index = 0;
-        const char* end = cell.value.data() + cell.value.size();
+        const char* end = value.data() + value.size();
         std::string_view text;
-        auto [ptr, ec] = std::from_chars(cell.value.data(), end, index);
+        auto [ptr, ec] = std::from_chars(value.data(), end, index);
         if (ec != std::errc() || ptr != end || !strings.Find(index, text)) return {};
         return std::string(text);
     }
-    if (t == "str") {
-        std::string text = cell.value;
+    if (type == "str") {
+        std::string text = value;
         DecodeCharacterEscapes(text);
         return text;
     }
-    if (t == "b") return cell.value == "1" || cell.value == "true" ? "TRUE" : "FALSE";
-    if (t == "e" || t == "d") return cell.value;
-    return ShownNumberText(cell.value);
+    if (type == "b") return value == "1" || value == "true" ? "TRUE" : "FALSE";
+    if (type == "e" || type == "d") return value;
+    return ShownNumberText(value);
 }
 
 } // namespace iploc::workbook

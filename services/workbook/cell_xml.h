@@ -26,5 +26,7 @@ bool ReadCellXml(std::string_view element, CellXml& out);
 // General form, booleans as TRUE/FALSE, errors as their code, a formula's cached result.
 // Empty for a cell without value and for a shared-string index the table lacks.
 std::string ShownText(const CellXml& cell, const SharedStrings& strings);
+// The same for a cell of type `type` (not an inline string) whose <v> holds `value` (decoded).
+std::string ShownValue(std::string_view type, const std::string& value, const SharedStrings& strings);
 
 } // namespace iploc::workbook

@@ -36,6 +36,7 @@ bool SheetIndex::Build(std::string_view xml) {
             if (!EndElement(scanner)) return false;
             break;
         case XmlScanner::Token::Text:
+            if (inValue_ && scanner.IsCData()) cells_.back().flags |= IndexedCell::kNoValueSpan;
             break;
         case XmlScanner::Token::End:
             return sawSheetData_ && Finish();
@@ -48,6 +49,7 @@ bool SheetIndex::Build(std::string_view xml) {
 bool SheetIndex::StartElement(XmlScanner& scanner) {
     const std::string_view name = scanner.LocalName();
     const std::size_t depth = scanner.Depth();
+    if (inValue_) cells_.back().flags |= IndexedCell::kNoValueSpan; // markup inside <v>
     if (depth == kSheetDataDepth && name == "dimension") {
         if (const XmlAttribute* ref = scanner.FindAttribute("ref"))
             dimension_ = Span{ref->valueOffset, ref->valueOffset + ref->rawValue.size()};
@@ -63,11 +65,23 @@ bool SheetIndex::StartElement(XmlScanner& scanner) {
         return StartRow(scanner);
     } else if (depth == kCellDepth && inRow_ && name == "c") {
         return StartCell(scanner);
+    } else if (depth == kCellChildDepth && inCell_ && name == "v") {
+        IndexedCell& cell = cells_.back();
+        if (cell.flags & IndexedCell::kValueSpan) cell.flags |= IndexedCell::kNoValueSpan;
+        const std::uint64_t offset = scanner.TokenEnd() - cell.begin;
+        cell.flags |= IndexedCell::kValueSpan;
+        cell.valueOffset = std::uint16_t(offset);
+        if (offset > UINT16_MAX) cell.flags |= IndexedCell::kNoValueSpan;
+        inValue_ = !scanner.IsEmptyElement();
     } else if (depth == kCellChildDepth && inCell_ && name == "f") {
         IndexedCell& cell = cells_.back();
         cell.flags |= IndexedCell::kHasFormula;
-        if (scanner.AttributeValue("t") == "shared" && scanner.FindAttribute("ref"))
-            cell.flags |= IndexedCell::kSharedFormulaMaster;
+        const std::string type = scanner.AttributeValue("t");
+        if (type == "shared" && scanner.FindAttribute("ref")) cell.flags |= IndexedCell::kSharedFormulaMaster;
+        if (type == "array" && scanner.FindAttribute("ref")) {
+            cell.flags |= IndexedCell::kArrayFormulaMaster;
+            arrayFormulas_.push_back({rows_.back().row, cell.column});
+        }
     }
     return true;
 }
@@ -118,6 +132,12 @@ bool SheetIndex::StartCell(XmlScanner& scanner) {
         cell.column = std::uint16_t(previous + 1);
     }
     cell.begin = scanner.TokenBegin();
+    const XmlAttribute* t = scanner.FindAttribute("t");
+    const std::string type = !t                                          ? ""
+                             : t->rawValue.find('&') == t->rawValue.npos ? std::string(t->rawValue)
+                                                                         : scanner.AttributeValue("t");
+    cell.typeCode =
+        std::uint8_t(std::find(std::begin(kCellTypes), std::end(kCellTypes), type) - std::begin(kCellTypes));
     if (cells_.size() >= UINT32_MAX) return false;
     cells_.push_back(cell);
     ++row.cellCount;
@@ -127,7 +147,13 @@ bool SheetIndex::StartCell(XmlScanner& scanner) {
 
 bool SheetIndex::EndElement(XmlScanner& scanner) {
     const std::size_t depth = scanner.Depth(); // after leaving the element
-    if (inCell_ && depth == kCellDepth - 1) {
+    if (inValue_ && depth == kCellChildDepth - 1) {
+        IndexedCell& cell = cells_.back();
+        const std::uint64_t length = scanner.TokenBegin() - cell.begin - cell.valueOffset;
+        if (length > UINT16_MAX) cell.flags |= IndexedCell::kNoValueSpan;
+        cell.valueLength = std::uint16_t(length);
+        inValue_ = false;
+    } else if (inCell_ && depth == kCellDepth - 1) {
         const std::uint64_t length = scanner.TokenEnd() - cells_.back().begin;
         if (length > UINT32_MAX) return false;
         cells_.back().length = std::uint32_t(length);

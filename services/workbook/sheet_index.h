@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,9 +30,21 @@ struct IndexedCell {
     std::uint32_t length = 0;
     std::uint16_t column = 0;
     std::uint8_t flags = 0;
+    std::uint8_t typeCode = 0; // index of the t attribute in kCellTypes (0: none or unknown)
+    // Where the text of its one <v> lies, from `begin`, when kValueSpan is set: reading such a
+    // cell then needs no second parse.
+    std::uint16_t valueOffset = 0;
+    std::uint16_t valueLength = 0;
+
     static constexpr std::uint8_t kHasFormula = 1;
     static constexpr std::uint8_t kSharedFormulaMaster = 2; // <f t="shared" ref="...">
+    static constexpr std::uint8_t kArrayFormulaMaster = 4;  // <f t="array" ref="...">
+    static constexpr std::uint8_t kValueSpan = 8;
+    static constexpr std::uint8_t kNoValueSpan = 16; // a value the span cannot stand for (CDATA, two <v>)
 };
+
+// The cell types the index knows by code; a code past the end means another type.
+inline constexpr std::string_view kCellTypes[] = {"", "n", "s", "str", "b", "e", "d"};
 
 struct IndexedRow {
     Span element;    // the whole <row> element
@@ -62,6 +75,8 @@ public:
     Span SheetDataElement() const { return sheetData_; }
     Span SheetDataContent() const { return sheetDataContent_; }
     bool SheetDataIsEmptyElement() const { return sheetDataEmpty_; }
+    // Cells holding the formula of an array formula (which covers a range of cells).
+    const std::vector<CellRef>& ArrayFormulaCells() const { return arrayFormulas_; }
     // The value of <dimension ref="...">, when the sheet has one.
     std::optional<Span> DimensionValue() const { return dimension_; }
 
@@ -75,7 +90,8 @@ private:
 
     std::vector<IndexedRow> rows_;
     std::vector<IndexedCell> cells_;
-    std::vector<std::uint32_t> rowSlots_; // row number -> position in rows_ + 1; 0 = none
+    std::vector<std::uint32_t> rowSlots_;
+    std::vector<CellRef> arrayFormulas_; // row number -> position in rows_ + 1; 0 = none
     std::string_view prefix_;
     Span sheetData_, sheetDataContent_;
     bool sheetDataEmpty_ = false;
@@ -83,6 +99,7 @@ private:
     bool inSheetData_ = false;
     bool inRow_ = false;
     bool inCell_ = false;
+    bool inValue_ = false;
     std::optional<Span> dimension_;
 };
 

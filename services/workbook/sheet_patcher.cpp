@@ -18,8 +18,9 @@ std::uint64_t Key(CellRef cell) {
     return (std::uint64_t(cell.row) << 16) | cell.column;
 }
 
-// The cell element with its <f> element replaced by one holding `formula` in full.
-std::optional<std::string> WithOwnFormula(std::string_view cellXml, const std::string& formula) {
+// The cell element with its <f> element replaced by one holding `formula` in full, or left out
+// when there is no formula.
+std::optional<std::string> WithFormula(std::string_view cellXml, const std::optional<std::string>& formula) {
     XmlScanner scanner(cellXml);
     std::size_t begin = 0;
     std::string name;
@@ -31,9 +32,11 @@ std::optional<std::string> WithOwnFormula(std::string_view cellXml, const std::s
             name = scanner.QualifiedName();
         } else if (token == XmlScanner::Token::EndElement && scanner.Depth() == 1 && !name.empty()) {
             std::string out(cellXml.substr(0, begin));
-            out += "<" + name + ">";
-            AppendEscapedXml(formula, out);
-            out += "</" + name + ">";
+            if (formula) {
+                out += "<" + name + ">";
+                AppendEscapedXml(*formula, out);
+                out += "</" + name + ">";
+            }
             out.append(cellXml.substr(scanner.TokenEnd()));
             return out;
         }
@@ -76,6 +79,8 @@ public:
 private:
     bool KeepSharedFormulas(CellRef master, const IndexedCell& cell);
     bool KeepAllSharedFormulas();
+    bool ReleaseArrayFormulas();
+    bool HasEditWithin(const CellRange& range) const;
     void EmitHead();
     void EmitRows();
     void EmitExistingRow(const IndexedRow& row);
@@ -102,7 +107,7 @@ private:
 };
 
 std::optional<PatchedSheet> Patcher::Run() {
-    if (!KeepAllSharedFormulas()) return std::nullopt;
+    if (!KeepAllSharedFormulas() || !ReleaseArrayFormulas()) return std::nullopt;
     std::size_t written = 0;
     for (std::uint32_t row = 1; row < edits_.RowLimit(); ++row)
         for (const GridCell& cell : edits_.Row(row))
@@ -153,13 +158,41 @@ bool Patcher::KeepSharedFormulas(CellRef master, const IndexedCell& cell) {
             if (shared.formulaType != "shared" || shared.sharedIndex != content.sharedIndex) continue;
             const std::string formula = ShiftFormula(content.formula, long(r) - long(master.row),
                                                      long(other.column) - long(master.column));
-            auto replaced = WithOwnFormula(otherXml, formula);
+            auto replaced = WithFormula(otherXml, formula);
             if (!replaced) return false;
             replacements_[Key(ref)] = std::move(*replaced);
             replacementRows_.insert(r);
         }
     }
     return true;
+}
+
+// A spreadsheet refuses to change part of an array formula. So that a write into such a range
+// lands all the same, the array formula is given up: its cell keeps the result it shows as a
+// plain value, as the other cells of the range already do.
+bool Patcher::ReleaseArrayFormulas() {
+    for (CellRef master : index_.ArrayFormulaCells()) {
+        const IndexedCell* cell = index_.Find(master);
+        if (!cell || edits_.Find(master)) continue;
+        const std::string_view xml = Slice(cell->begin, cell->begin + cell->length);
+        CellXml content;
+        if (!ReadCellXml(xml, content)) return false;
+        const auto range = ParseRangeAddress(content.formulaRef);
+        if (!range || range->CellCount() < 2 || !HasEditWithin(*range)) continue;
+        auto replaced = WithFormula(xml, std::nullopt);
+        if (!replaced) return false;
+        replacements_[Key(master)] = std::move(*replaced);
+        replacementRows_.insert(master.row);
+        replacedFormula_ = true;
+    }
+    return true;
+}
+
+bool Patcher::HasEditWithin(const CellRange& range) const {
+    for (std::uint32_t row = range.first.row; row <= range.last.row && row < edits_.RowLimit(); ++row)
+        for (const GridCell& cell : edits_.Row(row))
+            if (cell.column >= range.first.column && cell.column <= range.last.column) return true;
+    return false;
 }
 
 // Everything before <sheetData>, with the dimension widened to the written cells, and the

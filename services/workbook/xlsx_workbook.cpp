@@ -2,6 +2,9 @@
 
 #include "services/workbook/cell_xml.h"
 #include "services/workbook/xlsx_saver.h"
+#include "services/workbook/xml_scanner.h"
+
+#include <future>
 
 namespace iploc::workbook {
 
@@ -11,13 +14,18 @@ std::unique_ptr<XlsxWorkbook> XlsxWorkbook::Open(std::string fileBytes) {
     auto layout = ReadPackageLayout(*package);
     if (!layout) return nullptr;
     std::unique_ptr<XlsxWorkbook> workbook(new XlsxWorkbook(std::move(package), std::move(*layout)));
-    if (!workbook->layout_.sharedStringsEntry.empty()) {
-        auto xml = workbook->package_->Read(workbook->layout_.sharedStringsEntry, kMaxSheetPartSize);
-        if (!xml || !workbook->strings_.Load(*xml)) return nullptr;
-    }
+    // The shared strings and the first sheet are the two big parts: they load side by side.
+    auto strings = std::async(std::launch::async, [&]() { return workbook->LoadSharedStrings(); });
     // A damaged first worksheet makes the file unreadable; a chart sheet in front is no fault.
-    if (workbook->layout_.sheets[0].isWorksheet && !workbook->LoadSheet(0)) return nullptr;
+    const bool sheetLoaded = !workbook->layout_.sheets[0].isWorksheet || workbook->LoadSheet(0);
+    if (!strings.get() || !sheetLoaded) return nullptr;
     return workbook;
+}
+
+bool XlsxWorkbook::LoadSharedStrings() {
+    if (layout_.sharedStringsEntry.empty()) return true;
+    auto xml = package_->ReadBeside(layout_.sharedStringsEntry, kMaxSheetPartSize);
+    return xml && strings_.Load(*xml);
 }
 
 XlsxWorkbook::XlsxWorkbook(std::unique_ptr<ZipPackageReader> package, PackageLayout layout)
@@ -45,6 +53,17 @@ std::string XlsxWorkbook::ReadCell(int sheet, CellRef cell) const {
     if (const GridValue* written = loaded->edits.Find(cell)) return written->text;
     const IndexedCell* indexed = loaded->index.Find(cell);
     if (!indexed) return {};
+    const std::uint8_t fast = IndexedCell::kValueSpan | IndexedCell::kNoValueSpan;
+    if ((indexed->flags & fast) == IndexedCell::kValueSpan && indexed->typeCode < std::size(kCellTypes)) {
+        const std::string_view raw =
+            std::string_view(loaded->xml).substr(indexed->begin + indexed->valueOffset, indexed->valueLength);
+        std::string value;
+        if (raw.find('&') == std::string_view::npos)
+            value = raw;
+        else
+            DecodeXmlText(raw, value);
+        return ShownValue(kCellTypes[indexed->typeCode], value, strings_);
+    }
     CellXml content;
     if (!ReadCellXml(std::string_view(loaded->xml).substr(indexed->begin, indexed->length), content))
         return {};

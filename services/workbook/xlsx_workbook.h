@@ -36,6 +36,7 @@ public:
 private:
     XlsxWorkbook(std::unique_ptr<ZipPackageReader> package, PackageLayout layout);
     const LoadedSheet* Loaded(int sheet) const;
+    bool LoadSharedStrings();
 
     std::unique_ptr<ZipPackageReader> package_;
     PackageLayout layout_;

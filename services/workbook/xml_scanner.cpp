@@ -260,10 +260,17 @@ bool XmlScanner::ReadAttributes() {
         ++pos_;
         SkipSpace();
         if (pos_ >= doc_.size() || (doc_[pos_] != '"' && doc_[pos_] != '\'')) return false;
-        const std::size_t close = doc_.find(doc_[pos_], pos_ + 1);
-        if (close == std::string_view::npos) return false;
+        // One pass over the (short) value: its end, and whether it holds '<' or references.
+        const char quote = doc_[pos_];
+        std::size_t close = pos_ + 1;
+        bool references = false;
+        for (; close < doc_.size() && doc_[close] != quote; ++close) {
+            if (doc_[close] == '<') return false;
+            references = references || doc_[close] == '&';
+        }
+        if (close >= doc_.size()) return false;
         const std::string_view value = doc_.substr(pos_ + 1, close - pos_ - 1);
-        if (value.find('<') != std::string_view::npos || !WalkReferences(value, nullptr)) return false;
+        if (references && !WalkReferences(value, nullptr)) return false;
         const std::size_t colon = name.find(':');
         attributes_.push_back({colon == name.npos ? name : name.substr(colon + 1), value, pos_ + 1});
         pos_ = close + 1;

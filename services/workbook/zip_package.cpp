@@ -27,6 +27,36 @@ bool EqualsAsciiCaseless(std::string_view a, std::string_view b) {
            });
 }
 
+zip_t* OpenArchive(const std::string& bytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    zip_t* zip = source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
+    if (source && !zip) zip_source_free(source);
+    zip_error_fini(&error);
+    return zip;
+}
+
+std::optional<std::string> ReadEntry(zip_t* zip, std::string_view entryName, std::size_t maxSize) {
+    const zip_int64_t index = zip_name_locate(zip, std::string(entryName).c_str(), ZIP_FL_ENC_RAW);
+    zip_stat_t stat;
+    if (index < 0 || zip_stat_index(zip, zip_uint64_t(index), 0, &stat) != 0) return std::nullopt;
+    if (!(stat.valid & ZIP_STAT_SIZE) || stat.size > maxSize) return std::nullopt;
+    ZipFilePtr file(zip_fopen_index(zip, zip_uint64_t(index), 0));
+    if (!file) return std::nullopt;
+    std::string content(std::size_t(stat.size), '\0');
+    std::size_t filled = 0;
+    while (filled < content.size()) {
+        const zip_int64_t got = zip_fread(file.get(), content.data() + filled, content.size() - filled);
+        if (got <= 0) return std::nullopt;
+        filled += std::size_t(got);
+    }
+    // The header's size is what we trust the cap with: the data must end exactly there.
+    char extra;
+    if (zip_fread(file.get(), &extra, 1) != 0) return std::nullopt;
+    return content;
+}
+
 } // namespace
 
 struct ZipPackageReader::Archive {
@@ -43,16 +73,8 @@ struct ZipPackageWriter::Entry {
 std::unique_ptr<ZipPackageReader> ZipPackageReader::Open(std::string bytes) {
     auto archive = std::make_unique<Archive>();
     archive->bytes = std::move(bytes);
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(archive->bytes.data(), archive->bytes.size(), 0, &error);
-    if (source == nullptr) return zip_error_fini(&error), nullptr;
-    archive->zip.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    zip_error_fini(&error);
-    if (!archive->zip) {
-        zip_source_free(source);
-        return nullptr;
-    }
+    archive->zip.reset(OpenArchive(archive->bytes));
+    if (!archive->zip) return nullptr;
     std::unique_ptr<ZipPackageReader> reader(new ZipPackageReader(std::move(archive)));
     const zip_int64_t count = zip_get_num_entries(reader->archive_->zip.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -76,24 +98,14 @@ std::string ZipPackageReader::FindEntry(std::string_view partName) const {
 }
 
 std::optional<std::string> ZipPackageReader::Read(std::string_view entryName, std::size_t maxSize) const {
-    zip_t* zip = archive_->zip.get();
-    const zip_int64_t index = zip_name_locate(zip, std::string(entryName).c_str(), ZIP_FL_ENC_RAW);
-    zip_stat_t stat;
-    if (index < 0 || zip_stat_index(zip, zip_uint64_t(index), 0, &stat) != 0) return std::nullopt;
-    if (!(stat.valid & ZIP_STAT_SIZE) || stat.size > maxSize) return std::nullopt;
-    ZipFilePtr file(zip_fopen_index(zip, zip_uint64_t(index), 0));
-    if (!file) return std::nullopt;
-    std::string content(std::size_t(stat.size), '\0');
-    std::size_t filled = 0;
-    while (filled < content.size()) {
-        const zip_int64_t got = zip_fread(file.get(), content.data() + filled, content.size() - filled);
-        if (got <= 0) return std::nullopt;
-        filled += std::size_t(got);
-    }
-    // The header's size is what we trust the cap with: the data must end exactly there.
-    char extra;
-    if (zip_fread(file.get(), &extra, 1) != 0) return std::nullopt;
-    return content;
+    return ReadEntry(archive_->zip.get(), entryName, maxSize);
+}
+
+std::optional<std::string> ZipPackageReader::ReadBeside(std::string_view entryName,
+                                                        std::size_t maxSize) const {
+    ZipPtr own(OpenArchive(archive_->bytes));
+    if (!own) return std::nullopt;
+    return ReadEntry(own.get(), entryName, maxSize);
 }
 
 ZipPackageWriter::ZipPackageWriter() = default;

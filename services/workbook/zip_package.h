@@ -30,6 +30,9 @@ public:
     std::string FindEntry(std::string_view partName) const;
     // The inflated entry; nullopt when it is missing, damaged or larger than `maxSize`.
     std::optional<std::string> Read(std::string_view entryName, std::size_t maxSize) const;
+    // The same through a second view of the archive, so that it may run on another thread
+    // beside Read (one libzip archive must not be read from two threads at once).
+    std::optional<std::string> ReadBeside(std::string_view entryName, std::size_t maxSize) const;
 
 private:
     struct Archive;

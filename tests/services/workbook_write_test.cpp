@@ -133,12 +133,13 @@ TEST(WorkbookWrite, TextsKeepBlanksMarkupAndControlCharacters) {
     EXPECT_EQ(CellValue(book, "Data!K3"), "<a & \"b\">");
 }
 
-TEST(WorkbookWrite, OverwrittenSharedFormulaMasterLeavesNoCellWithout) {
+TEST(WorkbookWrite, SharedAndArrayFormulasSurviveOverwrites) {
     ScratchDir dir;
     WorkbookAutomation automation;
     Prepare(automation, WorkbookFixture("shared_parts.xlsx"));
     Write(automation, "B1", "replaced");
-    Write(automation, "D2", "new");
+    Write(automation, "D3", "new");
+    Write(automation, "E2", "in the array"); // part of the array formula held by E1
     automation.SaveWorkbookAs(dir / "out.xlsx");
     Finish(automation);
 
@@ -148,11 +149,14 @@ TEST(WorkbookWrite, OverwrittenSharedFormulaMasterLeavesNoCellWithout) {
     EXPECT_EQ(CellValue(book, "Main!B2"), "=A2*2");
     EXPECT_EQ(CellValue(book, "Main!B3"), "=A3*2");
     EXPECT_EQ(CellValue(book, "Main!C2"), "rich text");
+    EXPECT_EQ(CellValue(book, "Main!E1"), 20); // the array formula gave way, its result stays
+    EXPECT_EQ(CellValue(book, "Main!E2"), "in the array");
     const std::string sheet = EntryText(dir / "out.xlsx", "xl/worksheets/data.xml");
     EXPECT_NE(sheet.find("<x:c r=\"B2\"><x:f>A2*2</x:f><x:v>4</x:v></x:c>"), std::string::npos) << sheet;
-    EXPECT_NE(sheet.find("<x:c r=\"D2\" t=\"inlineStr\"><x:is><x:t>new</x:t></x:is></x:c>"),
+    EXPECT_NE(sheet.find("<x:c r=\"D3\" t=\"inlineStr\"><x:is><x:t>new</x:t></x:is></x:c>"),
               std::string::npos);
-    EXPECT_NE(sheet.find("<x:row r=\"2\" spans=\"1:4\">"), std::string::npos);
+    EXPECT_NE(sheet.find("<x:row r=\"3\" spans=\"1:4\">"), std::string::npos);
+    EXPECT_NE(sheet.find("<x:c r=\"E1\"><x:v>20</x:v></x:c>"), std::string::npos);
     // The calculation chain named the replaced formula: it goes, with its references.
     EXPECT_EQ(EntryText(dir / "out.xlsx", "xl/calcChain.xml"), "");
     EXPECT_EQ(EntryText(dir / "out.xlsx", "[Content_Types].xml").find("calcChain"), std::string::npos);

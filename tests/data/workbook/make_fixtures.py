@@ -24,13 +24,24 @@ def path(name):
     return os.path.join(HERE, name)
 
 
-def rewrite_zip(name, change):
-    """Rewrites the zip `name`, passing each entry's bytes through change(entry, data)."""
+FIXED_TIME = (2022, 5, 18, 12, 0, 0)  # entry times and document dates, so that files come out the same
+
+
+def entry(name):
+    return zipfile.ZipInfo(name, date_time=FIXED_TIME)
+
+
+def rewrite_zip(name, change=lambda entry, data: data):
+    """Rewrites the zip `name`, passing each entry's bytes through change(entry, data), with
+    fixed times (in the entries and in the document properties)."""
     with zipfile.ZipFile(path(name)) as source:
         entries = [(info, source.read(info.filename)) for info in source.infolist()]
     with zipfile.ZipFile(path(name), 'w', zipfile.ZIP_DEFLATED) as target:
         for info, data in entries:
-            target.writestr(info.filename, change(info.filename, data))
+            data = change(info.filename, data)
+            if info.filename == 'docProps/core.xml':
+                data = re.sub(rb'\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ', b'2022-05-18T12:00:00Z', data)
+            target.writestr(entry(info.filename), data, zipfile.ZIP_DEFLATED)
 
 
 # Column A of the first sheet, one kind of cell per row: text, number, decimal, boolean,
@@ -124,6 +135,7 @@ def styled_xlsx():
     notes['A1'] = 'notes stay'
     notes['B2'] = 42
     wb.save(path('styled.xlsx'))
+    rewrite_zip('styled.xlsx')
 
 
 SPREADSHEET_NS = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
@@ -151,25 +163,25 @@ def hand_made(name, sheet_xml, shared_strings=None, calc_chain=None, sheet_part=
                      'officedocument.spreadsheetml.calcChain+xml"/>')
         rels.append('<Relationship Id="rId3" Type="%s/calcChain" Target="calcChain.xml"/>' % REL_NS)
     with zipfile.ZipFile(path(name), 'w', zipfile.ZIP_DEFLATED) as z:
-        z.writestr('[Content_Types].xml',
+        z.writestr(entry('[Content_Types].xml'),
                    '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
                    '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
                    '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.'
                    'relationships+xml"/><Default Extension="xml" ContentType="application/xml"/>'
                    + ''.join(types) + '</Types>')
-        z.writestr('_rels/.rels',
+        z.writestr(entry('_rels/.rels'),
                    '<?xml version="1.0" encoding="UTF-8"?>\n<Relationships xmlns="%s">'
                    '<Relationship Id="rId1" Type="%s/officeDocument" Target="xl/book.xml"/>'
                    '</Relationships>' % (PKG_REL_NS, REL_NS))
-        z.writestr('xl/book.xml',
+        z.writestr(entry('xl/book.xml'),
                    '<?xml version="1.0" encoding="UTF-8"?>\n<x:workbook xmlns:x="%s" xmlns:r="%s">'
                    '<x:sheets><x:sheet name="Main" sheetId="1" r:id="rId1"/></x:sheets>'
                    '<x:calcPr calcId="191029"/></x:workbook>' % (SPREADSHEET_NS, REL_NS))
-        z.writestr('xl/_rels/book.xml.rels',
+        z.writestr(entry('xl/_rels/book.xml.rels'),
                    '<?xml version="1.0" encoding="UTF-8"?>\n<Relationships xmlns="%s">%s</Relationships>'
                    % (PKG_REL_NS, ''.join(rels)))
         for part, xml in parts.items():
-            z.writestr(part, xml)
+            z.writestr(entry(part), xml, zipfile.ZIP_DEFLATED)
 
 
 def sheet(rows, prefix='x', dimension='A1:C3'):
@@ -182,7 +194,8 @@ def sheet(rows, prefix='x', dimension='A1:C3'):
 
 
 # Shared strings with rich text and a phonetic guide, a prefixed namespace, a shared formula
-# (master B1, shared by B2 and B3), a calculation chain, row spans, and a cell holding only blanks.
+# (master B1, shared by B2 and B3), an array formula over E1:E2, a calculation chain, row spans,
+# and a cell holding only blanks.
 def shared_parts_xlsx():
     strings = ('<?xml version="1.0" encoding="UTF-8"?>\n<sst xmlns="%s" count="4" uniqueCount="4">'
                '<si><t>plain</t></si>'
@@ -190,17 +203,18 @@ def shared_parts_xlsx():
                '<rPh sb="0" eb="1"><t>phonetic</t></rPh></si>'
                '<si><t xml:space="preserve">   </t></si>'
                '<si><t>line_x000D_break</t></si></sst>' % SPREADSHEET_NS)
-    rows = ('<row r="1" spans="1:3"><c r="A1" t="s"><v>0</v></c>'
-            '<c r="B1" s="0"><f t="shared" ref="B1:B3" si="0">A1*2</f><v>0</v></c></row>'
-            '<row r="2" spans="1:3"><c r="A2"><v>2</v></c><c r="B2"><f t="shared" si="0"/><v>4</v></c>'
-            '<c r="C2" t="s"><v>1</v></c></row>'
+    rows = ('<row r="1" spans="1:5"><c r="A1" t="s"><v>0</v></c>'
+            '<c r="B1" s="0"><f t="shared" ref="B1:B3" si="0">A1*2</f><v>0</v></c>'
+            '<c r="E1"><f t="array" ref="E1:E2">A2:A3*10</f><v>20</v></c></row>'
+            '<row r="2" spans="1:5"><c r="A2"><v>2</v></c><c r="B2"><f t="shared" si="0"/><v>4</v></c>'
+            '<c r="C2" t="s"><v>1</v></c><c r="E2"><v>30</v></c></row>'
             '<row r="3" spans="1:3"><c r="A3"><v>3</v></c><c r="B3"><f t="shared" si="0"/><v>6</v></c>'
             '<c r="C3" t="s"><v>2</v></c></row>'
             '<row r="4"><c r="A4" t="s"><v>3</v></c><c r="B4" t="inlineStr"><is><t>inline</t></is></c>'
             '<c r="C4" t="e"><v>#N/A</v></c></row>')
     chain = ('<?xml version="1.0" encoding="UTF-8"?>\n<calcChain xmlns="%s"><c r="B1" i="1"/>'
              '<c r="B2"/><c r="B3"/></calcChain>' % SPREADSHEET_NS)
-    hand_made('shared_parts.xlsx', sheet(rows, dimension='A1:C4'), strings, chain)
+    hand_made('shared_parts.xlsx', sheet(rows, dimension='A1:E4'), strings, chain)
 
 
 # Damaged and hostile packages.
