@@ -9,7 +9,9 @@
 # <build>/fuzz-artifacts/<target>/. The repository's corpora are never written.
 #
 # Environment: IPLOC_FUZZ_BUILD_DIR (default build-fuzz); IPLOC_FUZZ_WORK, a directory that keeps
-# the grown corpora between runs (default: a temporary directory, removed at the end).
+# the grown corpora between runs (default: a temporary directory, removed at the end);
+# IPLOC_FUZZ_SKIP_BUILD=1 runs the executables already built; IPLOC_FUZZ_MAX_LEN, the largest
+# input tried (default 8192 bytes, 32768 for workbooks).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +23,9 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
     CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DIPLOC_FUZZ=ON -DIPLOC_BUILD_GUI=OFF \
         -DIPLOC_BUILD_TESTS=OFF -DIPLOC_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build" --target iploc_fuzzers -j"${IPLOC_FUZZ_JOBS:-2}"
+if [[ "${IPLOC_FUZZ_SKIP_BUILD:-0}" != 1 ]]; then
+    cmake --build "$build" --target iploc_fuzzers -j"${IPLOC_FUZZ_JOBS:-2}"
+fi
 
 if [[ $# -gt 0 ]]; then
     targets=("$@")
@@ -56,8 +60,13 @@ for target in "${targets[@]}"; do
     # Sanitizer reports from the child process that isolates FreeXL (xls_file) go here.
     export IPLOC_FUZZ_CHILD_LOG="$build/fuzz-artifacts/$target.child.log"
     rm -f "$IPLOC_FUZZ_CHILD_LOG"
+    # Workbooks need room for a package; texts get far more than any seed holds.
+    case $target in
+        xlsx | xls | xls_file) max_len=${IPLOC_FUZZ_MAX_LEN:-32768} ;;
+        *) max_len=${IPLOC_FUZZ_MAX_LEN:-8192} ;;
+    esac
     status=0
-    "$exe" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "$exe" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" -print_final_stats=1 \
         -artifact_prefix="$artifacts/" >"$log" 2>&1 || status=$?
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || echo "?")
     if [[ $status -ne 0 ]]; then

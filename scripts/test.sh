@@ -17,3 +17,13 @@ cmake -S . -B build-asan -G Ninja -DIPLOC_SANITIZE=ON -DIPLOC_BUILD_BENCH=OFF -D
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure --timeout 600 -j2
+
+echo "== fuzz targets (30 s each; see docs/hardening.md) =="
+bash fuzz/run.sh 30
+
+echo "== ThreadSanitizer: workflow tests and stress test =="
+cmake -S . -B build-tsan -G Ninja -DIPLOC_TSAN=ON -DIPLOC_BUILD_BENCH=OFF -DIPLOC_BUILD_GUI=OFF -DIPLOC_WERROR=ON
+cmake --build build-tsan --target app_tests app_stress_tests iploc-service
+export IPLOC_BIN_DIR=$PWD/build-tsan/bin
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
+    bash -c 'build-tsan/bin/app_tests && build-tsan/bin/app_stress_tests'
