@@ -3,7 +3,8 @@
 # compared with the raw request rate of one reused libcurl handle against the same
 # service, in one run. Prints rows/s of both and their ratio (goal: at least 0.7).
 # The two are measured in alternating rounds, so both see the same load on a shared
-# machine; the ratio reported is the median of the rounds' ratios.
+# machine; it reports the median of the rounds' ratios and the ratio of the best rates
+# (the least disturbed run of each), with the CPU time per row of each program beside.
 #
 #   bash bench/app/batch_vs_raw.sh [BIN_DIR] [ROWS] [ROUNDS]    (defaults: build/bin, 10000, 3)
 #
@@ -47,32 +48,42 @@ PY
 # Warm-up: the service's certificate and page cache, not measured.
 "$bin_dir/app_raw_request_rate" "https://$host/json?ip=" <(head -n 200 "$work/addresses.txt") >/dev/null
 
-raw_round() { # prints rows/s
-    "$bin_dir/app_raw_request_rate" "https://$host/json?ip=" "$work/addresses.txt" | awk '{ print $3 }'
+# Each round prints "rows/s cpu-seconds" (CPU: user + system of the measured process).
+raw_round() {
+    /usr/bin/time -f "%U %S" -o "$work/raw.time" \
+        "$bin_dir/app_raw_request_rate" "https://$host/json?ip=" "$work/addresses.txt" >"$work/raw.out"
+    echo "$(awk '{ print $3 }' "$work/raw.out") $(awk '{ print $1 + $2 }' "$work/raw.time")"
 }
 
-batch_round() { # prints rows/s; a fresh store each time
+batch_round() { # a fresh store each time
     local home start end
     home=$(mktemp -d -p "$work")
     start=$(date +%s.%N)
-    IPLOC_HOME="$home" IPLOC_SERVICE_HOST="$host" "$bin_dir/iploc" batch "$work/addresses.xlsx" \
-        >"$work/batch.out" 2>"$work/batch.err"
+    IPLOC_HOME="$home" IPLOC_SERVICE_HOST="$host" /usr/bin/time -f "%U %S" -o "$work/batch.time" \
+        "$bin_dir/iploc" batch "$work/addresses.xlsx" >"$work/batch.out" 2>"$work/batch.err"
     end=$(date +%s.%N)
     if ! grep -q "已处理${rows}个数据" "$work/batch.out"; then
         echo "the batch did not store $rows rows:" >&2
         cat "$work/batch.out" "$work/batch.err" >&2
         exit 1
     fi
-    awk -v n="$rows" -v a="$start" -v b="$end" 'BEGIN { printf "%.1f\n", n / (b - a) }'
+    echo "$(awk -v n="$rows" -v a="$start" -v b="$end" 'BEGIN { printf "%.1f", n / (b - a) }') \
+$(awk '{ print $1 + $2 }' "$work/batch.time")"
 }
 
-ratios=()
+ratios=() raw_rates=() batch_rates=()
 for round in $(seq "$rounds"); do
-    raw=$(raw_round)
-    batch=$(batch_round)
+    read -r raw raw_cpu < <(raw_round)
+    read -r batch batch_cpu < <(batch_round)
     ratio=$(awk -v b="$batch" -v r="$raw" 'BEGIN { printf "%.2f", b / r }')
-    ratios+=("$ratio")
-    echo "round $round: raw libcurl (one reused handle) $raw rows/s, iploc batch (whole program) $batch rows/s, ratio $ratio"
+    ratios+=("$ratio") raw_rates+=("$raw") batch_rates+=("$batch")
+    printf 'round %d: raw libcurl (one reused handle) %8.1f rows/s, %5.1f us CPU/row | iploc batch (whole program) %8.1f rows/s, %5.1f us CPU/row | ratio %s\n' \
+        "$round" "$raw" "$(awk -v c="$raw_cpu" -v n="$rows" 'BEGIN { print c * 1e6 / n }')" \
+        "$batch" "$(awk -v c="$batch_cpu" -v n="$rows" 'BEGIN { print c * 1e6 / n }')" "$ratio"
 done
-median=$(printf '%s\n' "${ratios[@]}" | sort -n | awk '{ r[NR] = $1 } END { print r[int((NR + 1) / 2)] }')
-echo "$rows distinct addresses; median ratio batch/raw over $rounds rounds: $median (goal >= 0.70)"
+median() { printf '%s\n' "$@" | sort -g | awk '{ r[NR] = $1 } END { print r[int((NR + 1) / 2)] }'; }
+best() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+echo "$rows distinct addresses, $rounds rounds (goal: batch >= 0.70 x raw)"
+echo "median of the rounds' ratios: $(median "${ratios[@]}")"
+echo "best rates: raw $(best "${raw_rates[@]}") rows/s, batch $(best "${batch_rates[@]}") rows/s, ratio \
+$(awk -v b="$(best "${batch_rates[@]}")" -v r="$(best "${raw_rates[@]}")" 'BEGIN { printf "%.2f", b / r }')"

@@ -35,7 +35,8 @@ bool SetUp(CURL* handle, std::size_t* received) {
            curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L) == CURLE_OK &&
            curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, Discard) == CURLE_OK &&
            curl_easy_setopt(handle, CURLOPT_WRITEDATA, received) == CURLE_OK &&
-           curl_easy_setopt(handle, CURLOPT_TCP_NODELAY, 1L) == CURLE_OK;
+           curl_easy_setopt(handle, CURLOPT_TCP_NODELAY, 1L) == CURLE_OK &&
+           curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
 }
 
 } // namespace
