@@ -8,6 +8,8 @@ namespace {
 
 constexpr int kBarWidth = 24;
 constexpr std::chrono::milliseconds kRedrawInterval{100};
+// Plain lines are written out at least this often (a log reader sees them promptly).
+constexpr std::chrono::milliseconds kPlainFlushInterval{20};
 constexpr std::size_t kPendingLimit = 64 * 1024;
 
 std::string DurationText(double seconds) {
@@ -50,10 +52,10 @@ void ProgressLine::Show(const std::string& captionUtf8, std::optional<std::int64
     const auto now = std::chrono::steady_clock::now();
     if (!isTerminal_) {
         // Every caption is kept; the writes are gathered so a fast run does not spend a
-        // system call per row, yet a reader of the log sees it at most 100 ms late.
+        // system call per row, yet a reader of the log sees it at most 20 ms late.
         pending_ += captionUtf8;
         pending_ += '\n';
-        if (now - lastDraw_ >= kRedrawInterval || pending_.size() >= kPendingLimit) Flush(now);
+        if (now - lastDraw_ >= kPlainFlushInterval || pending_.size() >= kPendingLimit) Flush(now);
         return;
     }
     const bool finalStep = number && last_ && *number >= *last_;

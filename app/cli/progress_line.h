@@ -11,7 +11,7 @@ namespace iploc {
 
 // On a terminal: one line redrawn in place, with a bar, the count done, the rate and the
 // time left (when the total is known), at most ten times a second. Elsewhere: every
-// caption on a line of its own, written out at least every 100 ms.
+// caption on a line of its own, written out at least every 20 ms.
 class ProgressLine {
 public:
     ProgressLine(std::FILE* stream, bool isTerminal);
