@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Opens the window when a display is present: installs what is needed, builds, starts the
-# local location service (iploc-service, with the sample ranges) in the background and
-# opens iploc-gui against it; the service stops when the window is closed. Without a
-# display it runs the command-line demo (scripts/run.sh) instead.
+# Opens the window when a display is present: installs what is needed, builds iploc-gui
+# and iploc-service, starts iploc-service with the sample ranges in the background, makes
+# a small sample workbook and opens iploc-gui against the service. The service stops when
+# the window is closed. Without a display ($DISPLAY and $WAYLAND_DISPLAY unset) it runs the
+# command-line demo, scripts/run.sh, instead.
 #
-# IPLOC_BUILD_DIR chooses the build directory (default: build).
+# The window's program directory (store, sample workbook, exported results) is
+# $IPLOC_BUILD_DIR/gui-demo, kept between runs. IPLOC_BUILD_DIR chooses the build
+# directory (default: build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,24 +21,39 @@ build=${IPLOC_BUILD_DIR:-build}
 bash scripts/install-deps.sh
 cmake -S . -B "$build" -G Ninja
 cmake --build "$build" --target iploc-gui iploc-service
+bin="$root/$build/bin"
+demo="$root/$build/gui-demo"
+mkdir -p "$demo"
 
-work=$(mktemp -d)
-service=
-cleanup() {
-    if [ -n "$service" ]; then kill "$service" 2>/dev/null || true; wait "$service" 2>/dev/null || true; fi
-    rm -rf "$work"
+service_pid=
+stop_service() {
+    if [ -n "$service_pid" ]; then
+        kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null || true
+    fi
 }
-trap cleanup EXIT
+trap stop_service EXIT
 
-"$build/bin/iploc-service" --port 0 --port-file "$work/port" --ranges service/data/ranges-sample.csv \
-    2>"$work/service.log" &
-service=$!
-for _ in $(seq 1 600); do
-    [ -s "$work/port" ] && break
-    kill -0 "$service" 2>/dev/null || { cat "$work/service.log" >&2; exit 1; }
+rm -f "$demo/service.port"
+"$bin/iploc-service" --port 0 --port-file "$demo/service.port" --data-dir "$demo/service-data" \
+    --ranges service/data/ranges-sample.csv 2>"$demo/service.log" &
+service_pid=$!
+for _ in $(seq 300); do
+    [ -s "$demo/service.port" ] && break
+    kill -0 "$service_pid" 2>/dev/null || { cat "$demo/service.log" >&2; exit 1; }
     sleep 0.1
 done
-[ -s "$work/port" ] || { echo "run-gui.sh: iploc-service did not start" >&2; exit 1; }
-host="127.0.0.1:$(cat "$work/port")"
-echo "run-gui.sh: iploc-service answers at https://$host/json?ip= (try 1.12.0.1)"
-IPLOC_SERVICE_HOST="$host" "$build/bin/iploc-gui"
+[ -s "$demo/service.port" ] || { echo "run-gui.sh: iploc-service did not start" >&2; exit 1; }
+
+# One address from each of the first sample ranges, for a batch run.
+/usr/bin/python3 - service/data/ranges-sample.csv "$demo/sample.xlsx" <<'PY'
+import sys, openpyxl
+starts = [line.split(',')[0] for line in open(sys.argv[1], encoding='utf-8') if line[:1].isdigit()]
+book = openpyxl.Workbook()
+for row, start in enumerate(starts[:8], start=1):
+    book.active.cell(row=row, column=1).value = start.rsplit('.', 1)[0] + '.7'
+book.save(sys.argv[2])
+PY
+
+echo "run-gui.sh: iploc-service answers at 127.0.0.1:$(cat "$demo/service.port"); try 1.12.0.7 with 单次查询,"
+echo "run-gui.sh: or 导入文件 $demo/sample.xlsx and 批量查询. Close the window to stop."
+IPLOC_SERVICE_HOST="127.0.0.1:$(cat "$demo/service.port")" IPLOC_HOME="$demo" "$bin/iploc-gui"
