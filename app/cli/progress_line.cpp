@@ -8,9 +8,6 @@ namespace {
 
 constexpr int kBarWidth = 24;
 constexpr std::chrono::milliseconds kRedrawInterval{100};
-// Plain lines are written out at least this often (a log reader sees them promptly).
-constexpr std::chrono::milliseconds kPlainFlushInterval{20};
-constexpr std::size_t kPendingLimit = 64 * 1024;
 
 std::string DurationText(double seconds) {
     const auto total = static_cast<long long>(std::llround(seconds));
@@ -49,15 +46,11 @@ void ProgressLine::Track(std::int64_t first, std::optional<std::int64_t> last) {
 }
 
 void ProgressLine::Show(const std::string& captionUtf8, std::optional<std::int64_t> number) {
-    const auto now = std::chrono::steady_clock::now();
     if (!isTerminal_) {
-        // Every caption is kept; the writes are gathered so a fast run does not spend a
-        // system call per row, yet a reader of the log sees it at most 20 ms late.
-        pending_ += captionUtf8;
-        pending_ += '\n';
-        if (now - lastDraw_ >= kPlainFlushInterval || pending_.size() >= kPendingLimit) Flush(now);
+        std::fprintf(stream_, "%s\n", captionUtf8.c_str());
         return;
     }
+    const auto now = std::chrono::steady_clock::now();
     const bool finalStep = number && last_ && *number >= *last_;
     if (number && !finalStep && now - lastDraw_ < kRedrawInterval) return;
     lastDraw_ = now;
@@ -67,15 +60,7 @@ void ProgressLine::Show(const std::string& captionUtf8, std::optional<std::int64
     lineOpen_ = true;
 }
 
-void ProgressLine::Flush(std::chrono::steady_clock::time_point now) {
-    std::fwrite(pending_.data(), 1, pending_.size(), stream_);
-    std::fflush(stream_);
-    pending_.clear();
-    lastDraw_ = now;
-}
-
 void ProgressLine::Break() {
-    if (!pending_.empty()) Flush(std::chrono::steady_clock::now());
     if (!lineOpen_) return;
     std::fputc('\n', stream_);
     std::fflush(stream_);

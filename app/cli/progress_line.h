@@ -11,7 +11,7 @@ namespace iploc {
 
 // On a terminal: one line redrawn in place, with a bar, the count done, the rate and the
 // time left (when the total is known), at most ten times a second. Elsewhere: every
-// caption on a line of its own, written out at least every 20 ms.
+// caption on a line of its own.
 class ProgressLine {
 public:
     ProgressLine(std::FILE* stream, bool isTerminal);
@@ -21,12 +21,10 @@ public:
     void Track(std::int64_t first, std::optional<std::int64_t> last);
     // Shows `captionUtf8`; `number` is the count it carries, when it carries one.
     void Show(const std::string& captionUtf8, std::optional<std::int64_t> number);
-    // Writes what is gathered and ends the line on a terminal, so other output starts on
-    // a fresh line. Call it before the program ends.
+    // Ends the line on a terminal so other output starts on a fresh line.
     void Break();
 
 private:
-    void Flush(std::chrono::steady_clock::time_point now);
     std::string Decorated(const std::string& captionUtf8, std::int64_t number) const;
 
     std::FILE* stream_;
@@ -36,7 +34,6 @@ private:
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastDraw_;
     bool lineOpen_ = false;
-    std::string pending_; // plain lines not yet written
 };
 
 // Rows per second and time left as "12.3 rows/s, 0:42 left".
