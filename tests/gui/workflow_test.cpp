@@ -69,7 +69,9 @@ qint64 TimedClose(QWidget& window) {
     QElapsedTimer timer;
     timer.start();
     window.close();
-    return timer.elapsed();
+    const qint64 took = timer.elapsed();
+    qInfo("closing the window took %lld ms", took);
+    return took;
 }
 
 } // namespace
