@@ -27,6 +27,11 @@ struct CellRange {
     }
 };
 
+// One number per cell, for hash maps.
+inline std::uint64_t CellKey(CellRef cell) {
+    return (std::uint64_t(cell.row) << 16) | cell.column;
+}
+
 // "A12", "$a$12" and the like; nullopt for anything else and for positions beyond the
 // sheet's limits (the digits are never allowed to overflow).
 std::optional<CellRef> ParseCellAddress(std::string_view address);

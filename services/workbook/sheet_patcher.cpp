@@ -14,10 +14,6 @@
 namespace iploc::workbook {
 namespace {
 
-std::uint64_t Key(CellRef cell) {
-    return (std::uint64_t(cell.row) << 16) | cell.column;
-}
-
 // The cell element with its <f> element replaced by one holding `formula` in full, or left out
 // when there is no formula.
 std::optional<std::string> WithFormula(std::string_view cellXml, const std::optional<std::string>& formula) {
@@ -70,8 +66,8 @@ std::optional<CellRange> Widened(std::optional<CellRange> box, CellRef cell) {
 
 class Patcher {
 public:
-    explicit Patcher(const LoadedSheet& sheet)
-        : xml_(sheet.xml), index_(sheet.index), edits_(sheet.edits),
+    Patcher(const LoadedSheet& sheet, const std::unordered_map<std::uint64_t, std::string>& overrides)
+        : overrides_(overrides), xml_(sheet.xml), index_(sheet.index), edits_(sheet.edits),
           prefix_(index_.ElementPrefix().empty() ? "" : std::string(index_.ElementPrefix()) + ":") {}
 
     std::optional<PatchedSheet> Run();
@@ -95,6 +91,7 @@ private:
         return xml_.substr(begin, end - begin);
     }
 
+    const std::unordered_map<std::uint64_t, std::string>& overrides_;
     std::string_view xml_;
     const SheetIndex& index_;
     const CellGrid& edits_;
@@ -160,7 +157,7 @@ bool Patcher::KeepSharedFormulas(CellRef master, const IndexedCell& cell) {
                                                      long(other.column) - long(master.column));
             auto replaced = WithFormula(otherXml, formula);
             if (!replaced) return false;
-            replacements_[Key(ref)] = std::move(*replaced);
+            replacements_[CellKey(ref)] = std::move(*replaced);
             replacementRows_.insert(r);
         }
     }
@@ -181,7 +178,7 @@ bool Patcher::ReleaseArrayFormulas() {
         if (!range || range->CellCount() < 2 || !HasEditWithin(*range)) continue;
         auto replaced = WithFormula(xml, std::nullopt);
         if (!replaced) return false;
-        replacements_[Key(master)] = std::move(*replaced);
+        replacements_[CellKey(master)] = std::move(*replaced);
         replacementRows_.insert(master.row);
         replacedFormula_ = true;
     }
@@ -275,7 +272,7 @@ void Patcher::EmitExistingRow(const IndexedRow& row) {
             EmitWrittenCell({row.row, written[w].column}, written[w].value, nullptr);
         if (w < written.size() && written[w].column == cell.column) {
             EmitWrittenCell({row.row, cell.column}, written[w++].value, &cell);
-        } else if (auto it = replacements_.find(Key({row.row, cell.column})); it != replacements_.end()) {
+        } else if (auto it = replacements_.find(CellKey({row.row, cell.column})); it != replacements_.end()) {
             out_ += it->second;
         } else {
             out_.append(Slice(cell.begin, cell.begin + cell.length));
@@ -302,7 +299,11 @@ void Patcher::EmitNewRow(std::uint32_t row) {
     Close("row");
 }
 
-void Patcher::EmitWrittenCell(CellRef cell, const GridValue& value, const IndexedCell* original) {
+void Patcher::EmitWrittenCell(CellRef cell, const GridValue& written, const IndexedCell* original) {
+    GridValue overridden;
+    if (!overrides_.empty())
+        if (auto it = overrides_.find(CellKey(cell)); it != overrides_.end()) overridden.text = it->second;
+    const GridValue& value = overridden.text.empty() ? written : overridden;
     std::string_view style; // raw, as the original start tag has it
     if (original) {
         XmlScanner& scanner = StartTagScanner(Slice(original->begin, original->begin + original->length));
@@ -357,8 +358,9 @@ XmlScanner& Patcher::StartTagScanner(std::string_view element) {
 
 } // namespace
 
-std::optional<PatchedSheet> PatchSheet(const LoadedSheet& sheet) {
-    return Patcher(sheet).Run();
+std::optional<PatchedSheet> PatchSheet(const LoadedSheet& sheet,
+                                       const std::unordered_map<std::uint64_t, std::string>& textOverrides) {
+    return Patcher(sheet, textOverrides).Run();
 }
 
 } // namespace iploc::workbook

@@ -7,8 +7,10 @@
 // formula, the cells sharing it get their own formula first, so none is left without one.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace iploc::workbook {
 
@@ -21,6 +23,9 @@ struct PatchedSheet {
 };
 
 // nullopt when the sheet's own text turns out malformed where it must be rewritten.
-std::optional<PatchedSheet> PatchSheet(const LoadedSheet& sheet);
+// `textOverrides` (cell key, see table_headers.h) replaces the written text of a few cells.
+std::optional<PatchedSheet>
+PatchSheet(const LoadedSheet& sheet,
+           const std::unordered_map<std::uint64_t, std::string>& textOverrides = {});
 
 } // namespace iploc::workbook

@@ -1,6 +1,7 @@
 #include "services/workbook/xlsx_saver.h"
 
 #include "services/workbook/sheet_patcher.h"
+#include "services/workbook/table_headers.h"
 #include "services/workbook/xlsx_workbook.h"
 
 #include <map>
@@ -75,8 +76,12 @@ std::optional<PackageChanges> Changes(const ZipPackageReader& package, const Pac
     bool replacedFormula = false;
     for (std::size_t i = 0; i < sheets.size() && i < layout.sheets.size(); ++i) {
         if (!sheets[i] || sheets[i]->edits.IsEmpty()) continue;
-        auto patched = PatchSheet(*sheets[i]);
+        auto tables = RenameWrittenTableColumns(package, layout.sheets[i].entryName, sheets[i]->edits);
+        if (!tables) return std::nullopt;
+        auto patched = PatchSheet(*sheets[i], tables->cellTexts);
         if (!patched) return std::nullopt;
+        for (auto& [entry, xml] : tables->tableParts)
+            changes.replaced[entry] = std::move(xml);
         replacedFormula = replacedFormula || patched->replacedFormula;
         changes.replaced[layout.sheets[i].entryName] = std::move(patched->xml);
     }

@@ -164,6 +164,29 @@ TEST(WorkbookWrite, SharedAndArrayFormulasSurviveOverwrites) {
     EXPECT_NE(EntryText(dir / "out.xlsx", "xl/book.xml").find("fullCalcOnLoad=\"1\""), std::string::npos);
 }
 
+// A table's header cells must hold its column names, unique within the table.
+TEST(WorkbookWrite, WrittenTableHeadersRenameTheColumns) {
+    ScratchDir dir;
+    WorkbookAutomation automation;
+    Prepare(automation, WorkbookFixture("table.xlsx"));
+    Write(automation, "A1", "中国");
+    Write(automation, "B1", "中国"); // a name the table has already
+    Write(automation, "C1", "");     // no name at all
+    Write(automation, "A2", "10.9.9.9");
+    automation.SaveWorkbookAs(dir / "out.xlsx");
+    Finish(automation);
+
+    const auto book = ReadBackWithOpenpyxl(dir / "out.xlsx");
+    ASSERT_TRUE(book.is_object());
+    EXPECT_EQ(book["tables"]["Hosts!HostTable"]["columns"], nlohmann::json({"中国", "中国2", "Column3"}));
+    EXPECT_EQ(book["tables"]["Hosts!HostTable"]["ref"], "A1:C3");
+    EXPECT_EQ(CellValue(book, "Hosts!A1"), "中国");
+    EXPECT_EQ(CellValue(book, "Hosts!B1"), "中国2");
+    EXPECT_EQ(CellValue(book, "Hosts!C1"), "Column3");
+    EXPECT_EQ(CellValue(book, "Hosts!A2"), "10.9.9.9");
+    EXPECT_EQ(CellValue(book, "Hosts!C3"), "Shanghai");
+}
+
 TEST(WorkbookWrite, XlsSourceIsSavedAsXlsxWithAllItsValues) {
     ScratchDir dir;
     WorkbookAutomation automation;

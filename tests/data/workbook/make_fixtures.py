@@ -138,6 +138,21 @@ def styled_xlsx():
     rewrite_zip('styled.xlsx')
 
 
+# A table over A1:C3 whose header row the export overwrites.
+def table_xlsx():
+    from openpyxl.worksheet.table import Table, TableStyleInfo
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = 'Hosts'
+    for row in (['IP', 'Country', 'City'], ['10.0.0.1', 'CN', 'Beijing'], ['10.0.0.2', 'CN', 'Shanghai']):
+        ws.append(row)
+    table = Table(displayName='HostTable', ref='A1:C3')
+    table.tableStyleInfo = TableStyleInfo(name='TableStyleMedium9', showRowStripes=True)
+    ws.add_table(table)
+    wb.save(path('table.xlsx'))
+    rewrite_zip('table.xlsx')
+
+
 SPREADSHEET_NS = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
 REL_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
 PKG_REL_NS = 'http://schemas.openxmlformats.org/package/2006/relationships'
@@ -288,6 +303,7 @@ if __name__ == '__main__':
     column_a_xlsx()
     column_a_xls()
     styled_xlsx()
+    table_xlsx()
     shared_parts_xlsx()
     hostile_xlsx()
     hostile_xls()

@@ -3,7 +3,8 @@
 
 Usage: /usr/bin/python3 read_back.py FILE.xlsx
 Output: {"sheets": [names in order], "cells": {"Sheet!A1": {"value": ..., "bold": bool,
-         "fill": "RRGGBB" or null}}}; formulas appear as their text ("=A2*2").
+         "fill": "RRGGBB" or null}}, "tables": {"Sheet!Name": {"ref": "A1:C3", "columns": [...]}}};
+formulas appear as their text ("=A2*2").
 """
 import json
 import sys
@@ -23,4 +24,9 @@ for ws in wb.worksheets:
             cells['%s!%s' % (ws.title, cell.coordinate)] = {
                 'value': cell.value, 'bold': bool(cell.font and cell.font.b),
                 'fill': fill[-6:] if isinstance(fill, str) else None}
-json.dump({'sheets': wb.sheetnames, 'cells': cells}, sys.stdout, ensure_ascii=False)
+tables = {}
+for ws in wb.worksheets:
+    for table in ws.tables.values():
+        tables['%s!%s' % (ws.title, table.displayName)] = {
+            'ref': table.ref, 'columns': [column.name for column in table.tableColumns]}
+json.dump({'sheets': wb.sheetnames, 'cells': cells, 'tables': tables}, sys.stdout, ensure_ascii=False)
