@@ -13,10 +13,11 @@ RecordWriter::~RecordWriter() {
 
 bool RecordWriter::Push(std::int64_t row, ResultRecord record) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < kQueueLimit || failedRow_ != 0; });
+    spaceFreed_.wait(lock, [this] { return queue_.size() < kQueueLimit || failedRow_ != 0; });
     if (failedRow_ != 0 || finishing_) return false;
     queue_.emplace_back(row, std::move(record));
-    changed_.notify_all();
+    // The writer is woken for a handful of records at a time, not for every one.
+    if (queue_.size() >= kWakeCount) recordsQueued_.notify_one();
     return true;
 }
 
@@ -30,7 +31,7 @@ std::int64_t RecordWriter::Finish() {
         std::lock_guard lock(mutex_);
         finishing_ = true;
     }
-    changed_.notify_all();
+    recordsQueued_.notify_one();
     if (thread_.joinable()) thread_.join();
     std::lock_guard lock(mutex_);
     return done_;
@@ -44,25 +45,40 @@ std::int64_t RecordWriter::FailedRow() const {
 void RecordWriter::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return !queue_.empty() || finishing_; });
-        if (queue_.empty()) return; // finishing and drained
-        auto [row, record] = std::move(queue_.front());
-        queue_.pop_front();
-        changed_.notify_all();
+        // A few records, or whatever is queued after a short while.
+        recordsQueued_.wait_for(lock, kLongestDelay,
+                                [this] { return queue_.size() >= kWakeCount || finishing_; });
+        if (queue_.empty()) {
+            if (finishing_) return;
+            continue;
+        }
+        Queue batch;
+        batch.swap(queue_);
+        spaceFreed_.notify_all();
         lock.unlock();
-        // Without an open store the record is lost, as every later one is; with an open
-        // store a failed append stops the run, since a later row would take this row's place.
-        const bool failed = !store_.Append(record) && store_.IsOpen();
-        if (!failed && onStored_) onStored_(row);
+        const std::int64_t failedRow = Store(batch);
         lock.lock();
-        if (!failed) ++done_;
-        if (failed) {
-            failedRow_ = row;
+        if (failedRow != 0) {
+            // Later rows must not take the failed row's place: they are dropped, and so is
+            // anything pushed meanwhile.
+            failedRow_ = failedRow;
             queue_.clear();
-            changed_.notify_all();
+            spaceFreed_.notify_all();
             return;
         }
     }
+}
+
+std::int64_t RecordWriter::Store(const Queue& batch) {
+    for (const auto& [row, record] : batch) {
+        // Without an open store the record is lost, as every later one is; with an open
+        // store a failed append stops the run.
+        if (!store_.Append(record) && store_.IsOpen()) return row;
+        if (onStored_) onStored_(row);
+        std::lock_guard lock(mutex_);
+        ++done_;
+    }
+    return 0;
 }
 
 } // namespace iploc

@@ -8,8 +8,15 @@
 #
 #   bash bench/app/batch_vs_raw.sh [BIN_DIR] [ROWS] [ROUNDS]    (defaults: build/bin, 10000, 3)
 #
-# BIN_DIR must hold iploc, iploc-service and app_raw_request_rate (a build with the
-# benchmarks on, e.g. cmake --build build --target iploc iploc-service app_raw_request_rate).
+# A third program, app_lookup_rate, runs the workflows' lookup road alone (WebRequest, the
+# conversion, the JSON parse and the five reads, no workbook, no store) on the same
+# addresses, which splits the gap between the two: lookup/raw is the cost of the request
+# as the workflows make it, batch/lookup what the batch run adds per row (cell read, store
+# append, caption, process start and workbook load).
+#
+# BIN_DIR must hold iploc, iploc-service, app_raw_request_rate and app_lookup_rate (a build
+# with the benchmarks on: cmake --build build --target iploc iploc-service
+# app_raw_request_rate app_lookup_rate).
 set -euo pipefail
 
 bin_dir=$(cd "${1:-build/bin}" && pwd)
@@ -55,6 +62,12 @@ raw_round() {
     echo "$(awk '{ print $3 }' "$work/raw.out") $(awk '{ print $1 + $2 }' "$work/raw.time")"
 }
 
+lookup_round() {
+    /usr/bin/time -f "%U %S" -o "$work/lookup.time" \
+        "$bin_dir/app_lookup_rate" "https://$host/json?ip=" "$work/addresses.txt" >"$work/lookup.out"
+    echo "$(awk '{ print $3 }' "$work/lookup.out") $(awk '{ print $1 + $2 }' "$work/lookup.time")"
+}
+
 batch_round() { # a fresh store each time
     local home start end
     home=$(mktemp -d -p "$work")
@@ -71,19 +84,25 @@ batch_round() { # a fresh store each time
 $(awk '{ print $1 + $2 }' "$work/batch.time")"
 }
 
-ratios=() raw_rates=() batch_rates=()
-for round in $(seq "$rounds"); do
-    read -r raw raw_cpu < <(raw_round)
-    read -r batch batch_cpu < <(batch_round)
-    ratio=$(awk -v b="$batch" -v r="$raw" 'BEGIN { printf "%.2f", b / r }')
-    ratios+=("$ratio") raw_rates+=("$raw") batch_rates+=("$batch")
-    printf 'round %d: raw libcurl (one reused handle) %8.1f rows/s, %5.1f us CPU/row | iploc batch (whole program) %8.1f rows/s, %5.1f us CPU/row | ratio %s\n' \
-        "$round" "$raw" "$(awk -v c="$raw_cpu" -v n="$rows" 'BEGIN { print c * 1e6 / n }')" \
-        "$batch" "$(awk -v c="$batch_cpu" -v n="$rows" 'BEGIN { print c * 1e6 / n }')" "$ratio"
-done
+cpu_per_row() { awk -v c="$1" -v n="$rows" 'BEGIN { printf "%.0f", c * 1e6 / n }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ r[NR] = $1 } END { print r[int((NR + 1) / 2)] }'; }
 best() { printf '%s\n' "$@" | sort -g | tail -n 1; }
-echo "$rows distinct addresses, $rounds rounds (goal: batch >= 0.70 x raw)"
-echo "median of the rounds' ratios: $(median "${ratios[@]}")"
-echo "best rates: raw $(best "${raw_rates[@]}") rows/s, batch $(best "${batch_rates[@]}") rows/s, ratio \
-$(awk -v b="$(best "${batch_rates[@]}")" -v r="$(best "${raw_rates[@]}")" 'BEGIN { printf "%.2f", b / r }')"
+
+ratios=() lookup_ratios=() added_ratios=() raw_rates=() lookup_rates=() batch_rates=()
+for round in $(seq "$rounds"); do
+    read -r raw raw_cpu < <(raw_round)
+    read -r lookup lookup_cpu < <(lookup_round)
+    read -r batch batch_cpu < <(batch_round)
+    ratios+=("$(ratio "$batch" "$raw")") lookup_ratios+=("$(ratio "$lookup" "$raw")")
+    added_ratios+=("$(ratio "$batch" "$lookup")")
+    raw_rates+=("$raw") lookup_rates+=("$lookup") batch_rates+=("$batch")
+    printf 'round %d: raw %7.1f rows/s (%s us CPU/row) | lookup road %7.1f (%s us) | iploc batch %7.1f (%s us) | batch/raw %s\n' \
+        "$round" "$raw" "$(cpu_per_row "$raw_cpu")" "$lookup" "$(cpu_per_row "$lookup_cpu")" \
+        "$batch" "$(cpu_per_row "$batch_cpu")" "$(ratio "$batch" "$raw")"
+done
+echo "$rows distinct addresses, $rounds rounds; medians of the rounds' ratios:"
+echo "  batch/raw   $(median "${ratios[@]}")   (goal >= 0.70)"
+echo "  lookup/raw  $(median "${lookup_ratios[@]}")   (the request as the workflows make it)"
+echo "  batch/lookup $(median "${added_ratios[@]}")  (what the batch run adds per row)"
+echo "best rates: raw $(best "${raw_rates[@]}"), lookup road $(best "${lookup_rates[@]}"), batch $(best "${batch_rates[@]}") rows/s; batch/raw $(ratio "$(best "${batch_rates[@]}")" "$(best "${raw_rates[@]}")")"
