@@ -65,16 +65,23 @@ bool SheetIndex::StartElement(XmlScanner& scanner) {
         return StartRow(scanner);
     } else if (depth == kCellDepth && inRow_ && name == "c") {
         return StartCell(scanner);
-    } else if (depth == kCellChildDepth && inCell_ && name == "v") {
-        IndexedCell& cell = cells_.back();
+    } else if (depth == kCellChildDepth && inCell_) {
+        StartCellChild(scanner, name);
+    }
+    return true;
+}
+
+// <v>: where its text lies; <f>: what kind of formula the cell holds.
+void SheetIndex::StartCellChild(XmlScanner& scanner, std::string_view name) {
+    IndexedCell& cell = cells_.back();
+    if (name == "v") {
         if (cell.flags & IndexedCell::kValueSpan) cell.flags |= IndexedCell::kNoValueSpan;
         const std::uint64_t offset = scanner.TokenEnd() - cell.begin;
         cell.flags |= IndexedCell::kValueSpan;
         cell.valueOffset = std::uint16_t(offset);
         if (offset > UINT16_MAX) cell.flags |= IndexedCell::kNoValueSpan;
         inValue_ = !scanner.IsEmptyElement();
-    } else if (depth == kCellChildDepth && inCell_ && name == "f") {
-        IndexedCell& cell = cells_.back();
+    } else if (name == "f") {
         cell.flags |= IndexedCell::kHasFormula;
         const std::string type = scanner.AttributeValue("t");
         if (type == "shared" && scanner.FindAttribute("ref")) cell.flags |= IndexedCell::kSharedFormulaMaster;
@@ -83,7 +90,6 @@ bool SheetIndex::StartElement(XmlScanner& scanner) {
             arrayFormulas_.push_back({rows_.back().row, cell.column});
         }
     }
-    return true;
 }
 
 // The dimension, when it precedes sheetData, tells how many rows to expect: reserving them

@@ -86,6 +86,7 @@ private:
     void ReserveFromDimension(const XmlScanner& scanner);
     bool StartRow(XmlScanner& scanner);
     bool StartCell(XmlScanner& scanner);
+    void StartCellChild(XmlScanner& scanner, std::string_view name);
     bool Finish();
 
     std::vector<IndexedRow> rows_;

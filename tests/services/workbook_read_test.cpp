@@ -4,6 +4,7 @@
 #include "text/encoding.h"
 
 #include <gtest/gtest.h>
+#include <xlsxwriter.h>
 
 namespace iploc {
 namespace {
@@ -126,6 +127,32 @@ TEST(WorkbookRead, AddressesThatAreNotCells) {
     EXPECT_EQ(Read(automation, "a1"), "10.0.0.1");
     automation.ReleaseWorkbook(); // forgets the start cell too
     EXPECT_EQ(automation.ReadCellText(), "");
+}
+
+// A sheet as long as the format allows, written by libxlsxwriter: the last row reads like the first.
+TEST(WorkbookRead, SheetOfTheMaximumLength) {
+    testing::ScratchDir dir;
+    const auto path = dir / "long.xlsx";
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    for (lxw_row_t row = 0; row < 1048576; ++row)
+        worksheet_write_string(sheet, row, 0, ("10.0." + std::to_string(row % 256) + ".1").c_str(), nullptr);
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+
+    WorkbookAutomation automation;
+    Prepare(automation, path);
+    EXPECT_EQ(Read(automation, "A1"), "10.0.0.1");
+    EXPECT_EQ(Read(automation, "A1048576"), "10.0.255.1");
+    EXPECT_EQ(Read(automation, "B1048576"), "");
+    automation.SetStartCell("B1048576");
+    automation.SetEndCell("B1048576");
+    automation.WriteCellText("last");
+    automation.SaveWorkbookAs(dir / "saved.xlsx");
+    Prepare(automation, dir / "saved.xlsx");
+    EXPECT_EQ(Read(automation, "B1048576"), "last");
+    EXPECT_EQ(Read(automation, "A524288"), "10.0.255.1");
 }
 
 TEST(WorkbookRead, CodePage936PathIsConvertedForTheFileSystem) {
