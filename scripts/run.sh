@@ -10,6 +10,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
+# With a display, open the window against a local iploc-service instead (run-gui.sh comes
+# back here only when there is no display).
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then exec bash scripts/run-gui.sh "$@"; fi
+
 build=${IPLOC_BUILD_DIR:-build}
 bash scripts/install-deps.sh
 cmake -S . -B "$build" -G Ninja
