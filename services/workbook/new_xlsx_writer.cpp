@@ -1,6 +1,7 @@
 // Writes a workbook of plain values into a new .xlsx file with libxlsxwriter.
 #include "services/workbook/value_workbook.h"
 
+#include <cmath>
 #include <random>
 #include <system_error>
 #include <xlsxwriter.h>
@@ -27,6 +28,8 @@ lxw_worksheet* AddSheet(lxw_workbook* workbook, const std::string& name, std::si
 lxw_error WriteValue(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const GridValue& value) {
     switch (value.kind) {
     case GridValue::Kind::Number:
+        // A damaged .xls can hold NaN or infinity, which no spreadsheet file may: written as the error.
+        if (!std::isfinite(value.number)) return worksheet_write_string(sheet, row, col, "#NUM!", nullptr);
         return worksheet_write_number(sheet, row, col, value.number, nullptr);
     case GridValue::Kind::Boolean:
         return worksheet_write_boolean(sheet, row, col, value.number != 0, nullptr);

@@ -54,7 +54,7 @@ std::string ExponentNotation(const Digits& d) {
 } // namespace
 
 std::string ShownNumber(double value) {
-    if (!std::isfinite(value)) return value != value ? "NaN" : (value < 0 ? "-Infinity" : "Infinity");
+    if (!std::isfinite(value)) return "#NUM!"; // only a damaged file holds one; spreadsheets show this error
     if (value == 0) return "0";
     const Digits digits = SignificantDigits(std::fabs(value));
     const bool plain = digits.exponent >= -9 && digits.exponent < 15;

@@ -67,6 +67,18 @@ TEST(WorkbookHostile, SharedStringIndexOutOfRangeReadsEmpty) {
     EXPECT_EQ(Read(automation, "A3"), "only");
 }
 
+TEST(WorkbookHostile, NotANumberReadsAndSavesAsAnError) {
+    ScratchDir dir;
+    WorkbookAutomation automation;
+    Prepare(automation, WorkbookFixture("nan_result.xls"));
+    EXPECT_EQ(Read(automation, "A1"), "#NUM!");
+    EXPECT_EQ(Read(automation, "A2"), "after");
+    automation.SaveWorkbookAs(dir / "out.xlsx");
+    const auto book = testing::ReadBackWithOpenpyxl(dir / "out.xlsx");
+    EXPECT_EQ(testing::CellValue(book, "Odd!A1"), "#NUM!");
+    EXPECT_EQ(testing::CellValue(book, "Odd!A2"), "after");
+}
+
 // Copies of good workbooks with bytes overwritten at random: whatever the damage, opening,
 // reading, writing and saving must come to an end without a crash (run under the sanitizers).
 TEST(WorkbookHostile, RandomlyDamagedCopies) {

@@ -298,6 +298,18 @@ def hostile_xls():
     with open(path('truncated.xls'), 'wb') as f:
         f.write(data[:len(data) // 3])
 
+    # Formula results no spreadsheet stores: NaN and infinity.
+    wb = xlwt.Workbook()
+    ws = wb.add_sheet('Odd')
+    ws.write(0, 0, xlwt.Formula('1/0'))
+    ws.write(1, 0, 'after')
+    original = BIFFRecords.FormulaRecord.__init__
+    BIFFRecords.FormulaRecord.__init__ = formula_record_with_result(float('nan'))
+    try:
+        wb.save(path('nan_result.xls'))
+    finally:
+        BIFFRecords.FormulaRecord.__init__ = original
+
 
 if __name__ == '__main__':
     column_a_xlsx()
