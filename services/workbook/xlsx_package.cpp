@@ -132,6 +132,7 @@ std::optional<PackageLayout> ReadPackageLayout(const ZipPackageReader& package) 
     for (const auto& rel : rels) {
         if (EndsWith(rel.type, "/sharedStrings")) layout.sharedStringsEntry = package.FindEntry(rel.target);
         if (EndsWith(rel.type, "/calcChain")) layout.calcChainEntry = package.FindEntry(rel.target);
+        if (EndsWith(rel.type, "/vbaProject")) layout.vbaProjectEntry = package.FindEntry(rel.target);
     }
     if (!ReadSheets(package, workbook, rels, layout)) return std::nullopt;
     return layout;
@@ -149,6 +150,36 @@ std::optional<std::string> WithoutContentType(std::string_view contentTypesXml, 
             root.remove_child(node);
         node = next;
     }
+    return Serialize(doc);
+}
+
+namespace {
+
+// The <Override> element for `partName`; an empty node when there is none.
+pugi::xml_node OverrideOf(const pugi::xml_document& doc, std::string_view partName) {
+    const std::string wanted = ResolveTarget("", partName);
+    for (pugi::xml_node node : doc.document_element().children())
+        if (LocalName(node.name()) == "Override" &&
+            ResolveTarget("", node.attribute("PartName").value()) == wanted)
+            return node;
+    return {};
+}
+
+} // namespace
+
+std::string OverrideContentType(std::string_view contentTypesXml, std::string_view partName) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(contentTypesXml.data(), contentTypesXml.size(), kParseOptions)) return {};
+    return OverrideOf(doc, partName).attribute("ContentType").value();
+}
+
+std::optional<std::string> WithContentType(std::string_view contentTypesXml, std::string_view partName,
+                                           std::string_view contentType) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(contentTypesXml.data(), contentTypesXml.size(), kParseOptions)) return std::nullopt;
+    pugi::xml_node node = OverrideOf(doc, partName);
+    if (!node) return std::nullopt;
+    node.attribute("ContentType").set_value(std::string(contentType).c_str());
     return Serialize(doc);
 }
 

@@ -30,6 +30,7 @@ struct PackageLayout {
     std::vector<SheetEntry> sheets;
     std::string sharedStringsEntry; // empty when the workbook has none
     std::string calcChainEntry;     // empty when the workbook has none
+    std::string vbaProjectEntry;    // macros; empty when the workbook has none
 };
 
 // nullopt when the package lacks a workbook or its relationships are broken.
@@ -42,6 +43,11 @@ std::string ResolveTarget(std::string_view sourcePart, std::string_view target);
 
 // The XML without the <Override> for `partName` in [Content_Types].xml; nullopt when unreadable.
 std::optional<std::string> WithoutContentType(std::string_view contentTypesXml, std::string_view partName);
+// The content type [Content_Types].xml gives `partName` by an <Override>; empty when none.
+std::string OverrideContentType(std::string_view contentTypesXml, std::string_view partName);
+// The XML with the <Override> of `partName` giving `contentType`; nullopt when unreadable.
+std::optional<std::string> WithContentType(std::string_view contentTypesXml, std::string_view partName,
+                                           std::string_view contentType);
 // The XML without relationships whose type ends in `typeSuffix`; nullopt when unreadable.
 std::optional<std::string> WithoutRelationshipType(std::string_view relsXml, std::string_view typeSuffix);
 

@@ -56,10 +56,18 @@ struct PackageChanges {
     std::set<std::string> dropped;
 };
 
+// An entry as the saved package will hold it: changed already, or as read.
+std::optional<std::string> Current(const ZipPackageReader& package, const PackageChanges& changes,
+                                   const std::string& entry) {
+    auto it = changes.replaced.find(entry);
+    if (it != changes.replaced.end()) return it->second;
+    return package.Read(entry, kMaxSmallPartSize);
+}
+
 bool DropCalcChain(const ZipPackageReader& package, const PackageLayout& layout, PackageChanges& changes) {
     const std::string typesEntry = package.FindEntry("[Content_Types].xml");
-    auto types = package.Read(typesEntry, kMaxSmallPartSize);
-    auto rels = package.Read(layout.workbookRelsEntry, kMaxSmallPartSize);
+    auto types = Current(package, changes, typesEntry);
+    auto rels = Current(package, changes, layout.workbookRelsEntry);
     if (!types || !rels) return false;
     auto newTypes = WithoutContentType(*types, layout.calcChainEntry);
     auto newRels = WithoutRelationshipType(*rels, "/calcChain");
@@ -70,10 +78,40 @@ bool DropCalcChain(const ZipPackageReader& package, const PackageLayout& layout,
     return true;
 }
 
+constexpr std::string_view kWorkbookType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+
+// The file is saved as .xlsx, which a spreadsheet opens only when its workbook part has the plain
+// workbook type: a macro-enabled workbook or a template becomes a plain workbook, its macros left
+// out, as saving it as .xlsx in a spreadsheet application does.
+bool MakePlainWorkbook(const ZipPackageReader& package, const PackageLayout& layout,
+                       PackageChanges& changes) {
+    const std::string typesEntry = package.FindEntry("[Content_Types].xml");
+    auto types = Current(package, changes, typesEntry);
+    if (!types) return false;
+    const std::string type = OverrideContentType(*types, layout.workbookEntry);
+    if (type.empty() || type == kWorkbookType) return true;
+    auto plain = WithContentType(*types, layout.workbookEntry, kWorkbookType);
+    if (!plain) return false;
+    if (!layout.vbaProjectEntry.empty()) {
+        auto rels = Current(package, changes, layout.workbookRelsEntry);
+        plain = plain ? WithoutContentType(*plain, layout.vbaProjectEntry) : std::nullopt;
+        auto withoutMacros = rels ? WithoutRelationshipType(*rels, "/vbaProject") : std::nullopt;
+        if (!plain || !withoutMacros) return false;
+        changes.replaced[layout.workbookRelsEntry] = std::move(*withoutMacros);
+        changes.dropped.insert(layout.vbaProjectEntry);
+        const std::string macroRels = package.FindEntry(RelationshipsPartOf(layout.vbaProjectEntry));
+        if (!macroRels.empty()) changes.dropped.insert(macroRels);
+    }
+    changes.replaced[typesEntry] = std::move(*plain);
+    return true;
+}
+
 std::optional<PackageChanges> Changes(const ZipPackageReader& package, const PackageLayout& layout,
                                       const std::vector<const LoadedSheet*>& sheets) {
     PackageChanges changes;
-    bool replacedFormula = false;
+    if (!MakePlainWorkbook(package, layout, changes)) return std::nullopt;
+    bool replacedFormula = false, wroteCells = false;
     for (std::size_t i = 0; i < sheets.size() && i < layout.sheets.size(); ++i) {
         if (!sheets[i] || sheets[i]->edits.IsEmpty()) continue;
         auto tables = RenameWrittenTableColumns(package, layout.sheets[i].entryName, sheets[i]->edits);
@@ -84,8 +122,9 @@ std::optional<PackageChanges> Changes(const ZipPackageReader& package, const Pac
             changes.replaced[entry] = std::move(xml);
         replacedFormula = replacedFormula || patched->replacedFormula;
         changes.replaced[layout.sheets[i].entryName] = std::move(patched->xml);
+        wroteCells = true;
     }
-    if (changes.replaced.empty()) return changes;
+    if (!wroteCells) return changes;
     if (replacedFormula && !layout.calcChainEntry.empty() && !DropCalcChain(package, layout, changes))
         return std::nullopt;
     auto workbookXml = package.Read(layout.workbookEntry, kMaxSmallPartSize);

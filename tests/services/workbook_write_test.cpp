@@ -187,6 +187,30 @@ TEST(WorkbookWrite, WrittenTableHeadersRenameTheColumns) {
     EXPECT_EQ(CellValue(book, "Hosts!C3"), "Shanghai");
 }
 
+// Saved as .xlsx, a macro-enabled workbook must become a plain one, or it would not open.
+TEST(WorkbookWrite, MacroWorkbookIsSavedAsAPlainWorkbook) {
+    ScratchDir dir;
+    WorkbookAutomation automation;
+    Prepare(automation, WorkbookFixture("macro.xlsm"));
+    Write(automation, "A1", "written");
+    automation.SaveWorkbookAs(dir / "out.xlsx");
+    Finish(automation);
+
+    const std::string types = EntryText(dir / "out.xlsx", "[Content_Types].xml");
+    EXPECT_NE(types.find("<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+                         "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"),
+              std::string::npos)
+        << types;
+    EXPECT_EQ(types.find("vbaProject"), std::string::npos);
+    EXPECT_EQ(EntryText(dir / "out.xlsx", "xl/_rels/workbook.xml.rels").find("vbaProject"),
+              std::string::npos);
+    EXPECT_EQ(EntryText(dir / "out.xlsx", "xl/vbaProject.bin"), "");
+    const auto book = ReadBackWithOpenpyxl(dir / "out.xlsx");
+    ASSERT_TRUE(book.is_object());
+    EXPECT_EQ(CellValue(book, "Data!A1"), "written");
+    EXPECT_EQ(CellValue(book, "Notes!A1"), "notes stay");
+}
+
 TEST(WorkbookWrite, XlsSourceIsSavedAsXlsxWithAllItsValues) {
     ScratchDir dir;
     WorkbookAutomation automation;

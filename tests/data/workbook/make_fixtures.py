@@ -153,6 +153,30 @@ def table_xlsx():
     rewrite_zip('table.xlsx')
 
 
+# styled.xlsx turned into a macro-enabled workbook (.xlsm), with a stand-in macro part.
+def macro_xlsm():
+    def change(entry, data):
+        text = data.decode('utf-8')
+        if entry == '[Content_Types].xml':
+            text = text.replace('spreadsheetml.sheet.main+xml', 'NOT_PLAIN').replace(
+                'application/vnd.openxmlformats-officedocument.NOT_PLAIN',
+                'application/vnd.ms-excel.sheet.macroEnabled.main+xml')
+            text = text.replace('</Types>', '<Override PartName="/xl/vbaProject.bin" '
+                                'ContentType="application/vnd.ms-office.vbaProject"/></Types>')
+        if entry == 'xl/_rels/workbook.xml.rels':
+            text = text.replace('</Relationships>', '<Relationship Id="rIdVba" Type="http://schemas.microsoft.com/'
+                                'office/2006/relationships/vbaProject" Target="vbaProject.bin"/></Relationships>')
+        return text.encode('utf-8')
+
+    with open(path('styled.xlsx'), 'rb') as f:
+        data = f.read()
+    with open(path('macro.xlsm'), 'wb') as f:
+        f.write(data)
+    rewrite_zip('macro.xlsm', change)
+    with zipfile.ZipFile(path('macro.xlsm'), 'a', zipfile.ZIP_DEFLATED) as z:
+        z.writestr(entry('xl/vbaProject.bin'), b'\xd0\xcf\x11\xe0 stand-in for a macro project', zipfile.ZIP_DEFLATED)
+
+
 SPREADSHEET_NS = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
 REL_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
 PKG_REL_NS = 'http://schemas.openxmlformats.org/package/2006/relationships'
@@ -316,6 +340,7 @@ if __name__ == '__main__':
     column_a_xls()
     styled_xlsx()
     table_xlsx()
+    macro_xlsm()
     shared_parts_xlsx()
     hostile_xlsx()
     hostile_xls()
