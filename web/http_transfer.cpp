@@ -3,6 +3,7 @@
 #include <array>
 #include <curl/curl.h>
 #include <mutex>
+#include <optional>
 
 namespace iploc {
 namespace {
@@ -60,12 +61,13 @@ CurlProcess& Process() {
 using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 // The calling thread's handles, kept from its first request to its end, so that consecutive
-// requests reuse the connections cached in the multi handle. The header list of the last request
-// is kept too: a thread's requests usually send the same lines, which then need no new list.
+// requests reuse the connections cached in the multi handle. The options of the last request
+// stay applied, with their header list: a thread's requests usually ask for the same ones,
+// which then need neither a reset of the handle nor a single option set again.
 struct ThreadHandles {
     CURLM* multi = curl_multi_init();
     CURL* easy = curl_easy_init();
-    TextList headerLines;
+    std::optional<TransferOptions> applied;
     HeaderList headerList{nullptr, curl_slist_free_all};
     ~ThreadHandles() {
         if (easy != nullptr) curl_easy_cleanup(easy);
@@ -81,10 +83,6 @@ ThreadHandles& ThisThread() {
 template <typename Value>
 bool Set(CURL* easy, CURLoption option, Value value) {
     return curl_easy_setopt(easy, option, value) == CURLE_OK;
-}
-
-bool SetText(CURL* easy, CURLoption option, std::string_view value) {
-    return Set(easy, option, std::string(value).c_str()); // libcurl copies string options
 }
 
 int StatusCodeOf(std::string_view statusLine) {
@@ -256,107 +254,129 @@ bool HttpTransfer::Available() {
     return Process().usable;
 }
 
-HttpTransfer::HttpTransfer() : state_(std::make_unique<TransferState>()) {
-    if (!Available()) return;
-    ThreadHandles& handles = ThisThread();
-    if (handles.easy == nullptr || handles.multi == nullptr) return;
-    curl_easy_reset(handles.easy);
-    TransferState& s = *state_;
-    const bool ok =
-        Set(handles.easy, CURLOPT_SHARE, Process().share) && Set(handles.easy, CURLOPT_NOSIGNAL, 1L) &&
-        Set(handles.easy, CURLOPT_PREREQFUNCTION, OnRequestStart) &&
-        Set(handles.easy, CURLOPT_PREREQDATA, &s) &&
-        Set(handles.easy, CURLOPT_HEADERFUNCTION, OnHeaderLine) &&
-        Set(handles.easy, CURLOPT_HEADERDATA, &s) && Set(handles.easy, CURLOPT_WRITEFUNCTION, OnBodyBytes) &&
-        Set(handles.easy, CURLOPT_WRITEDATA, &s) && SetText(handles.easy, CURLOPT_PROXY, "");
-    if (!ok) return;
-    s.easy = handles.easy;
-    s.multi = handles.multi;
-}
+HttpTransfer::HttpTransfer() : state_(std::make_unique<TransferState>()) {}
 
 HttpTransfer::~HttpTransfer() = default;
 
-bool HttpTransfer::Ready() const {
-    return state_->easy != nullptr;
+namespace {
+
+bool SetCallbacks(CURL* easy) {
+    return Set(easy, CURLOPT_SHARE, Process().share) && Set(easy, CURLOPT_NOSIGNAL, 1L) &&
+           Set(easy, CURLOPT_PREREQFUNCTION, OnRequestStart) &&
+           Set(easy, CURLOPT_HEADERFUNCTION, OnHeaderLine) && Set(easy, CURLOPT_WRITEFUNCTION, OnBodyBytes);
 }
 
-bool HttpTransfer::SetTarget(const RequestTarget& target) {
-    CURL* easy = state_->easy;
-    return Set(easy, CURLOPT_CURLU, static_cast<CURLU*>(target.parsedUrl.get())) &&
-           Set(easy, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_1}) &&
+bool SetProxy(CURL* easy, const std::string& proxyServer) {
+    // An empty proxy also keeps libcurl from taking one from the environment.
+    return Set(easy, CURLOPT_PROXY, proxyServer.c_str()) && Set(easy, CURLOPT_NOPROXY, "");
+}
+
+bool SetProtocol(CURL* easy) {
+    return Set(easy, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_1}) &&
            Set(easy, CURLOPT_PROTOCOLS_STR, "http,https");
 }
 
-bool HttpTransfer::SetProxy(std::string_view proxyServer) {
-    // An empty proxy also keeps libcurl from taking one from the environment.
-    return SetText(state_->easy, CURLOPT_PROXY, proxyServer) && SetText(state_->easy, CURLOPT_NOPROXY, "");
+bool NeedsBody(const TransferOptions& options) {
+    return options.withBody || options.verb == "POST" || options.verb == "PUT";
 }
 
-bool HttpTransfer::SetTimeout(std::chrono::milliseconds timeout) {
-    state_->timeout = timeout;
-    return Set(state_->easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
-}
-
-bool HttpTransfer::SetMethod(std::string_view verb, bool withBody) {
-    TransferState& s = *state_;
-    s.needsBody = withBody || verb == "POST" || verb == "PUT";
+bool SetMethod(CURL* easy, const TransferOptions& options) {
+    const std::string& verb = options.verb;
+    const bool needsBody = NeedsBody(options);
     if (verb == "HEAD") {
         // No body comes back; a body sent with HEAD keeps the verb through the custom request.
-        return Set(s.easy, CURLOPT_NOBODY, 1L) && (!withBody || SetText(s.easy, CURLOPT_CUSTOMREQUEST, verb));
+        return Set(easy, CURLOPT_NOBODY, 1L) &&
+               (!needsBody || Set(easy, CURLOPT_CUSTOMREQUEST, verb.c_str()));
     }
-    if (verb == "POST") return Set(s.easy, CURLOPT_POST, 1L);
-    if (verb == "GET" && !s.needsBody) return Set(s.easy, CURLOPT_HTTPGET, 1L);
-    // The body (set later) makes libcurl send it; the custom request gives the verb.
-    return (s.needsBody || Set(s.easy, CURLOPT_HTTPGET, 1L)) && SetText(s.easy, CURLOPT_CUSTOMREQUEST, verb);
+    if (verb == "POST") return Set(easy, CURLOPT_POST, 1L);
+    if (verb == "GET" && !needsBody) return Set(easy, CURLOPT_HTTPGET, 1L);
+    // The body (set per request) makes libcurl send it; the custom request gives the verb.
+    return (needsBody || Set(easy, CURLOPT_HTTPGET, 1L)) && Set(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
 }
 
-bool HttpTransfer::SetServerCredentials(std::string_view user, std::string_view password) {
-    CURL* easy = state_->easy;
-    return Set(easy, CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_BASIC)) &&
-           SetText(easy, CURLOPT_USERNAME, user) && SetText(easy, CURLOPT_PASSWORD, password);
+bool SetCredentials(CURL* easy, const TransferOptions& options) {
+    if (const auto& server = options.serverCredentials) {
+        if (!Set(easy, CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_BASIC)) ||
+            !Set(easy, CURLOPT_USERNAME, server->user.c_str()) ||
+            !Set(easy, CURLOPT_PASSWORD, server->password.c_str())) {
+            return false;
+        }
+    }
+    const auto& proxy = options.proxyCredentials;
+    return !proxy || (Set(easy, CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_BASIC)) &&
+                      Set(easy, CURLOPT_PROXYUSERNAME, proxy->user.c_str()) &&
+                      Set(easy, CURLOPT_PROXYPASSWORD, proxy->password.c_str()));
 }
 
-bool HttpTransfer::SetProxyCredentials(std::string_view user, std::string_view password) {
-    CURL* easy = state_->easy;
-    return Set(easy, CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_BASIC)) &&
-           SetText(easy, CURLOPT_PROXYUSERNAME, user) && SetText(easy, CURLOPT_PROXYPASSWORD, password);
-}
-
-bool HttpTransfer::IgnoreCertificateErrors() {
-    CURL* easy = state_->easy;
+bool IgnoreCertificateErrors(CURL* easy) {
     return Set(easy, CURLOPT_SSL_VERIFYPEER, 0L) && Set(easy, CURLOPT_SSL_VERIFYHOST, 0L) &&
            Set(easy, CURLOPT_PROXY_SSL_VERIFYPEER, 0L) && Set(easy, CURLOPT_PROXY_SSL_VERIFYHOST, 0L);
 }
 
-bool HttpTransfer::SetFollowRedirects(bool follow) {
-    CURL* easy = state_->easy;
-    state_->follow = follow;
+bool SetRedirects(CURL* easy, bool follow) {
     return Set(easy, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L) &&
            Set(easy, CURLOPT_MAXREDIRS, kMaxRedirects) &&
            Set(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
 }
 
-bool HttpTransfer::SetHeaderLines(const TextList& lines) {
-    ThreadHandles& handles = ThisThread();
-    if (!handles.headerList || lines != handles.headerLines) {
-        HeaderList list = CurlHeaderList(lines);
-        if (!list) return false;
-        handles.headerList = std::move(list);
-        handles.headerLines = lines;
-    }
-    return Set(state_->easy, CURLOPT_HTTPHEADER, handles.headerList.get());
+bool SetHeaderLines(CURL* easy, const TextList& lines, HeaderList& kept) {
+    HeaderList list = CurlHeaderList(lines);
+    if (!list || !Set(easy, CURLOPT_HTTPHEADER, list.get())) return false;
+    kept = std::move(list);
+    return true;
 }
 
-bool HttpTransfer::SetBody(std::string_view body) {
+// Resets the handle and makes every setting of `options`, in the order of the groups.
+std::optional<OptionGroup> Apply(ThreadHandles& handles, const TransferOptions& options) {
+    CURL* easy = handles.easy;
+    curl_easy_reset(easy);
+    if (!SetCallbacks(easy) || !SetProxy(easy, options.proxyServer)) return OptionGroup::Handle;
+    if (!Set(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.timeout.count())))
+        return OptionGroup::Timeout;
+    if (!SetProtocol(easy)) return OptionGroup::Target;
+    if (!SetMethod(easy, options)) return OptionGroup::Method;
+    if (!SetCredentials(easy, options)) return OptionGroup::Credentials;
+    if (!IgnoreCertificateErrors(easy)) return OptionGroup::Certificate;
+    if (!SetRedirects(easy, options.followRedirects)) return OptionGroup::Redirects;
+    if (!SetHeaderLines(easy, options.headerLines, handles.headerList)) return OptionGroup::Headers;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<OptionGroup> HttpTransfer::Configure(const RequestTarget& target,
+                                                   const TransferOptions& options, std::string_view body) {
+    ThreadHandles& handles = ThisThread();
+    if (!Available() || handles.easy == nullptr || handles.multi == nullptr) return OptionGroup::Handle;
+    if (!handles.applied || *handles.applied != options) {
+        handles.applied.reset(); // a handle left half set up is set up afresh next time
+        if (const auto refused = Apply(handles, options)) return refused;
+        handles.applied = options;
+    }
     TransferState& s = *state_;
-    if (!s.needsBody) return true;
-    s.bodySize = static_cast<curl_off_t>(body.size());
-    return Set(s.easy, CURLOPT_POSTFIELDSIZE_LARGE, s.bodySize) &&
-           Set(s.easy, CURLOPT_POSTFIELDS, body.empty() ? "" : body.data());
+    CURL* easy = handles.easy;
+    if (!Set(easy, CURLOPT_PREREQDATA, &s) || !Set(easy, CURLOPT_HEADERDATA, &s) ||
+        !Set(easy, CURLOPT_WRITEDATA, &s))
+        return OptionGroup::Handle;
+    if (!Set(easy, CURLOPT_CURLU, static_cast<CURLU*>(target.parsedUrl.get()))) return OptionGroup::Target;
+    s.needsBody = NeedsBody(options);
+    s.follow = options.followRedirects;
+    s.timeout = options.timeout;
+    if (s.needsBody) {
+        s.bodySize = static_cast<curl_off_t>(body.size());
+        if (!Set(easy, CURLOPT_POSTFIELDSIZE_LARGE, s.bodySize) ||
+            !Set(easy, CURLOPT_POSTFIELDS, body.empty() ? "" : body.data())) {
+            return OptionGroup::Body;
+        }
+    }
+    s.easy = easy;
+    s.multi = handles.multi;
+    return std::nullopt;
 }
 
 TransferResult HttpTransfer::Perform(const std::atomic<bool>* abortFlag) {
     TransferState& s = *state_;
+    if (s.easy == nullptr) return std::move(s.result); // not configured
     s.Touch();
     if (curl_multi_add_handle(s.multi, s.easy) != CURLM_OK) return s.result;
     CURLcode code = CURLE_OK;

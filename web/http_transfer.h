@@ -55,8 +55,44 @@ struct TransferResult {
 
 struct TransferState;
 
-// One request. The setters return false when the transport refuses a setting; Perform runs the
-// request once. Not copyable; use on one thread only.
+// Basic credentials: a user and a password.
+struct Credentials {
+    std::string user;
+    std::string password;
+    bool operator==(const Credentials&) const = default;
+};
+
+// What a request asks of the transport besides its target and its body. A thread's handle keeps
+// the options of its last request, so a request that asks for the same ones (the lookups send
+// thousands alike) skips resetting the handle and setting every option again.
+struct TransferOptions {
+    std::string proxyServer; // "host:port" or "scheme://host:port"; empty: direct
+    // Resolve plus connect, send and receive each get `timeout`; a send or receive that makes no
+    // progress for that long ends the request (a slow but steady transfer is never cut off).
+    std::chrono::milliseconds timeout{30000};
+    std::string verb = "GET";
+    bool withBody = false; // a body (possibly empty) goes with the verb; POST and PUT always carry one
+    std::optional<Credentials> serverCredentials; // Basic
+    std::optional<Credentials> proxyCredentials;  // Basic
+    bool followRedirects = true;
+    TextList headerLines; // "Name: value", sent as they are, in order
+    bool operator==(const TransferOptions&) const = default;
+};
+
+// The groups of transport settings, in the order they are made; Configure names the one refused.
+enum class OptionGroup {
+    Handle, // the thread's handle, its callbacks or the proxy
+    Timeout,
+    Target, // the URL and the protocol
+    Method,
+    Credentials, // server or proxy credentials
+    Certificate, // ignoring certificate errors
+    Redirects,
+    Headers,
+    Body,
+};
+
+// One request on the calling thread's handle. Not copyable; use on one thread only.
 class HttpTransfer {
 public:
     // Initialises libcurl once per process; false when it cannot do HTTPS.
@@ -67,24 +103,13 @@ public:
     HttpTransfer(const HttpTransfer&) = delete;
     HttpTransfer& operator=(const HttpTransfer&) = delete;
 
-    bool Ready() const; // the thread's handle exists
-    bool SetTarget(const RequestTarget& target);
-    bool SetProxy(std::string_view proxyServer); // "host:port" or "scheme://host:port"; empty: direct
-    // Resolve plus connect, send and receive each get `timeout`; a send or receive that makes no
-    // progress for that long ends the request (a slow but steady transfer is never cut off).
-    bool SetTimeout(std::chrono::milliseconds timeout);
-    // The verb, and whether a body (possibly empty) goes with it. POST and PUT always carry one.
-    bool SetMethod(std::string_view verb, bool withBody);
-    bool SetServerCredentials(std::string_view user, std::string_view password); // Basic
-    bool SetProxyCredentials(std::string_view user, std::string_view password);  // Basic
-    bool IgnoreCertificateErrors();
-    bool SetFollowRedirects(bool follow);
-    // Header lines "Name: value" sent as they are, in order.
-    bool SetHeaderLines(const TextList& lines);
-    // The body; must stay alive until Perform returns.
-    bool SetBody(std::string_view body);
+    // Sets the thread's handle up for the request; the group the transport refused, if any.
+    // `body` (sent only when the verb carries one) must stay alive until Perform returns.
+    std::optional<OptionGroup> Configure(const RequestTarget& target, const TransferOptions& options,
+                                         std::string_view body);
 
-    // Runs the request. When `abortFlag` becomes true the request ends within about 100 ms.
+    // Runs the configured request. When `abortFlag` becomes true the request ends within about
+    // 100 ms.
     TransferResult Perform(const std::atomic<bool>* abortFlag);
 
 private:

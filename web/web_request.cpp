@@ -85,12 +85,11 @@ std::string_view AsText(const Text& text) {
     return std::string_view(text).substr(0, text.find('\0'));
 }
 
-bool SetCredentials(HttpTransfer& transfer, const WebRequestParams& params) {
-    const auto user = AsText(params.serverUser), password = AsText(params.serverPassword);
-    if (!user.empty() && !password.empty() && !transfer.SetServerCredentials(user, password)) return false;
-    const auto proxyUser = AsText(params.proxyUser), proxyPassword = AsText(params.proxyPassword);
-    return proxyUser.empty() || proxyPassword.empty() ||
-           transfer.SetProxyCredentials(proxyUser, proxyPassword);
+// Credentials are offered only when both halves of the pair are given.
+std::optional<Credentials> CredentialsOf(const Text& user, const Text& password) {
+    const auto userText = AsText(user), passwordText = AsText(password);
+    if (userText.empty() || passwordText.empty()) return std::nullopt;
+    return Credentials{std::string(userText), std::string(passwordText)};
 }
 
 // The block's lines as they go on the wire. Empty lines are skipped; a line without a name and
@@ -169,22 +168,49 @@ Text DeliverAnswer(const WebRequestParams& params, const TransferResult& answer,
     return BodyText(answer.body, regex);
 }
 
-// Everything up to the sending of the request; the failure that stops it, if any.
+Failure FailureOf(OptionGroup group) {
+    switch (group) {
+    case OptionGroup::Handle:
+        return Failure::Session;
+    case OptionGroup::Timeout:
+        return Failure::Timeouts;
+    case OptionGroup::Target:
+        return Failure::Connection;
+    case OptionGroup::Method:
+        return Failure::Request;
+    case OptionGroup::Credentials:
+        return Failure::Credentials;
+    case OptionGroup::Certificate:
+        return Failure::Certificate;
+    case OptionGroup::Redirects:
+        return Failure::Redirects;
+    case OptionGroup::Headers:
+        return Failure::Headers;
+    case OptionGroup::Body:
+        break;
+    }
+    return Failure::Send;
+}
+
+// Everything up to the sending of the request; the failure that stops it, if any. Certificate
+// errors are always ignored; the transport keeps no cookies of its own, so there is no cookie
+// handling to switch off.
 std::optional<Failure> Prepare(HttpTransfer& transfer, const RequestTarget& target,
                                const WebRequestParams& params, std::string_view body) {
-    const Text proxy =
-        ProxyServerFor(ProxySetting(AsText(params.proxy), target.secure), target.secure ? "https" : "http");
-    if (!transfer.Ready() || !transfer.SetProxy(proxy)) return Failure::Session;
-    if (!transfer.SetTimeout(TimeoutOf(params.timeoutSeconds))) return Failure::Timeouts;
-    if (!transfer.SetTarget(target)) return Failure::Connection;
-    if (!transfer.SetMethod(VerbOf(params.method), !body.empty())) return Failure::Request;
-    if (!SetCredentials(transfer, params)) return Failure::Credentials;
-    if (!transfer.IgnoreCertificateErrors()) return Failure::Certificate;
-    // The transport keeps no cookies of its own, so there is no cookie handling to switch off.
-    if (!transfer.SetFollowRedirects(!params.noRedirect)) return Failure::Redirects;
-    const auto lines = HeaderLines(params);
-    if (!lines || !transfer.SetHeaderLines(*lines)) return Failure::Headers;
-    if (!transfer.SetBody(body)) return Failure::Send;
+    auto lines = HeaderLines(params);
+    if (!lines) return Failure::Headers;
+    TransferOptions options{
+        .proxyServer = ProxyServerFor(ProxySetting(AsText(params.proxy), target.secure),
+                                      target.secure ? "https" : "http"),
+        .timeout = TimeoutOf(params.timeoutSeconds),
+        .verb = std::string(VerbOf(params.method)),
+        .withBody = !body.empty(),
+        .serverCredentials = CredentialsOf(params.serverUser, params.serverPassword),
+        .proxyCredentials = CredentialsOf(params.proxyUser, params.proxyPassword),
+        .followRedirects = !params.noRedirect,
+        .headerLines = std::move(*lines),
+    };
+    if (const auto refused = transfer.Configure(target, options, body)) return FailureOf(*refused);
     return std::nullopt;
 }
 
