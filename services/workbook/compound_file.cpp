@@ -57,6 +57,7 @@ bool CompoundFile::ReadHeader() {
     const std::uint16_t shift = U16(file_, 30);
     if (shift != 9 && shift != 12) return false;
     sectorSize_ = std::size_t(1) << shift;
+    if (file_.size() / sectorSize_ < 2) return false; // the header sector and at least one more
     sectorCount_ = file_.size() / sectorSize_ - 1;
     miniCutoff_ = U32(file_, 56);
     if (!ReadFat()) return false;

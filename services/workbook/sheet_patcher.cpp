@@ -82,6 +82,7 @@ private:
     void EmitExistingRow(const IndexedRow& row);
     void EmitNewRow(std::uint32_t row);
     void EmitWrittenCell(CellRef cell, const GridValue& value, const IndexedCell* original);
+    void EmitKeptCell(std::string_view element, CellRef cell);
     void Open(std::string_view name);
     void Close(std::string_view name);
     XmlScanner& StartTagScanner(std::string_view element);
@@ -273,9 +274,9 @@ void Patcher::EmitExistingRow(const IndexedRow& row) {
         if (w < written.size() && written[w].column == cell.column) {
             EmitWrittenCell({row.row, cell.column}, written[w++].value, &cell);
         } else if (auto it = replacements_.find(CellKey({row.row, cell.column})); it != replacements_.end()) {
-            out_ += it->second;
+            EmitKeptCell(it->second, {row.row, cell.column});
         } else {
-            out_.append(Slice(cell.begin, cell.begin + cell.length));
+            EmitKeptCell(Slice(cell.begin, cell.begin + cell.length), {row.row, cell.column});
         }
     }
     for (; w < written.size(); ++w)
@@ -333,6 +334,19 @@ void Patcher::EmitWrittenCell(CellRef cell, const GridValue& written, const Inde
     Close("t");
     Close("is");
     Close("c");
+}
+
+// A cell of a rewritten row, kept as it was. One without an address stands in the column after
+// the cell before it; since cells around it may have been added or emptied, it gets its address.
+void Patcher::EmitKeptCell(std::string_view element, CellRef cell) {
+    if (StartTagScanner(element).FindAttribute("r")) {
+        out_ += element;
+        return;
+    }
+    const std::size_t nameEnd = element.find_first_of(" \t\r\n/>");
+    out_.append(element.substr(0, nameEnd));
+    out_ += " r=\"" + CellAddress(cell) + "\"";
+    out_.append(element.substr(nameEnd));
 }
 
 // "<x:name" (without ">") and "</x:name>" for the sheet's prefix.

@@ -1,6 +1,7 @@
 // The pieces under the workbook automation: number display, cell addresses, formula moving,
 // the XML scanner and the sheet index.
 #include "services/workbook/cell_address.h"
+#include "services/workbook/compound_file.h"
 #include "services/workbook/formula_shift.h"
 #include "services/workbook/number_text.h"
 #include "services/workbook/ooxml_text.h"
@@ -181,6 +182,18 @@ TEST(SheetIndex, ImplicitPositionsDisorderAndRepeats) {
     };
     for (const auto& xml : bad)
         EXPECT_FALSE(index.Build(xml)) << xml;
+}
+
+TEST(CompoundFile, DamagedContainersAreRefused) {
+    std::string header(512, '\0');
+    header.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+    header[30] = 12; // 4096-byte sectors in a file shorter than one
+    header[44] = 1;  // one allocation-table sector
+    EXPECT_FALSE(ReadCompoundStream(header, "Workbook"));
+    header[30] = 9;
+    EXPECT_FALSE(ReadCompoundStream(header, "Workbook")); // no sector after the header
+    EXPECT_FALSE(ReadCompoundStream("", "Workbook"));
+    EXPECT_FALSE(ReadCompoundStream(std::string(4096, 'x'), "Workbook"));
 }
 
 TEST(CellText, EscapesAndLimits) {

@@ -211,6 +211,32 @@ TEST(WorkbookWrite, MacroWorkbookIsSavedAsAPlainWorkbook) {
     EXPECT_EQ(CellValue(book, "Notes!A1"), "notes stay");
 }
 
+// Cells without an address stand in the column after the cell before them; emptying or adding
+// cells around them must not move them.
+TEST(WorkbookWrite, CellsWithoutAddressKeepTheirPlace) {
+    ScratchDir dir;
+    WorkbookAutomation automation;
+    Prepare(automation, WorkbookFixture("implicit_positions.xlsx"));
+    EXPECT_EQ(Read(automation, "B1"), "b");
+    EXPECT_EQ(Read(automation, "A2"), "second row");
+    Write(automation, "A1", ""); // emptied: the cell goes
+    Write(automation, "B2", "new");
+    automation.SaveWorkbookAs(dir / "out.xlsx");
+    Finish(automation);
+
+    Prepare(automation, dir / "out.xlsx");
+    EXPECT_EQ(Read(automation, "A1"), "");
+    EXPECT_EQ(Read(automation, "B1"), "b");
+    EXPECT_EQ(Read(automation, "C1"), "3");
+    EXPECT_EQ(Read(automation, "A2"), "second row");
+    EXPECT_EQ(Read(automation, "B2"), "new");
+    const auto book = ReadBackWithOpenpyxl(dir / "out.xlsx");
+    ASSERT_TRUE(book.is_object());
+    EXPECT_EQ(CellValue(book, "Main!B1"), "b");
+    EXPECT_EQ(CellValue(book, "Main!C1"), 3);
+    EXPECT_EQ(CellValue(book, "Main!A2"), "second row");
+}
+
 TEST(WorkbookWrite, XlsSourceIsSavedAsXlsxWithAllItsValues) {
     ScratchDir dir;
     WorkbookAutomation automation;

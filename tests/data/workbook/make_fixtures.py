@@ -256,6 +256,13 @@ def shared_parts_xlsx():
     hand_made('shared_parts.xlsx', sheet(rows, dimension='A1:E4'), strings, chain)
 
 
+# Cells and rows without addresses: each stands after the one before it.
+def implicit_positions_xlsx():
+    rows = ('<row r="1"><c r="A1" t="inlineStr"><is><t>a</t></is></c><c t="inlineStr"><is><t>b</t></is></c>'
+            '<c><v>3</v></c></row><row><c t="inlineStr"><is><t>second row</t></is></c></row>')
+    hand_made('implicit_positions.xlsx', sheet(rows, prefix='', dimension='A1:C2'))
+
+
 # Damaged and hostile packages.
 def hostile_xlsx():
     hand_made('malformed_xml.xlsx', '<worksheet xmlns="%s"><sheetData><row r="1"><c r="A1"><v>1</v></c>'
@@ -342,5 +349,6 @@ if __name__ == '__main__':
     table_xlsx()
     macro_xlsm()
     shared_parts_xlsx()
+    implicit_positions_xlsx()
     hostile_xlsx()
     hostile_xls()
