@@ -2,6 +2,8 @@
 
 #include "app/store_access.h"
 
+#include <vector>
+
 namespace iploc {
 
 RecordWriter::RecordWriter(StoreAccess& store, StoredCallback onStored)
@@ -69,12 +71,17 @@ void RecordWriter::Run() {
     }
 }
 
-std::int64_t RecordWriter::Store(const Queue& batch) {
-    for (const auto& [row, record] : batch) {
-        // Without an open store the record is lost, as every later one is; with an open
-        // store a failed append stops the run.
-        if (!store_.Append(record) && store_.IsOpen()) return row;
-        if (onStored_) onStored_(row);
+std::int64_t RecordWriter::Store(Queue& batch) {
+    std::vector<ResultRecord> records;
+    records.reserve(batch.size());
+    for (auto& entry : batch)
+        records.push_back(std::move(entry.second));
+    // One commit for the batch: its records are stored all together, in order, or not at all.
+    // Without an open store they are lost, as every later one is; with an open store a
+    // failed append stops the run at the batch's first row.
+    if (!store_.AppendAll(records) && store_.IsOpen()) return batch.front().first;
+    for (const auto& entry : batch) {
+        if (onStored_) onStored_(entry.first);
         std::lock_guard lock(mutex_);
         ++done_;
     }

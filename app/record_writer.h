@@ -1,7 +1,7 @@
 // Appends a batch run's records in row order on a thread of its own, so the store's commit
 // of one row overlaps the request of the next.
 //
-// Records are stored strictly in the order pushed, each whole (one transaction each), so
+// Records are stored strictly in the order pushed, each whole (a batch per transaction), so
 // the store never holds a gap or a shifted row. The writer wakes for a few records at a time
 // (or after 20 ms) rather than for every one. A run that ends abruptly loses at most the rows
 // still queued; they were not stored, so the next run starts with them again.
@@ -49,8 +49,8 @@ private:
     using Queue = std::deque<std::pair<std::int64_t, ResultRecord>>;
 
     void Run();
-    // Appends `batch` in order; the row whose append failed, or 0.
-    std::int64_t Store(const Queue& batch);
+    // Appends `batch` in order, in one transaction; the row at which storing failed, or 0.
+    std::int64_t Store(Queue& batch);
 
     static constexpr std::size_t kQueueLimit = 64;
     // The writer wakes when this many records wait, or after kLongestDelay.

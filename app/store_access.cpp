@@ -24,6 +24,11 @@ bool StoreAccess::Append(const ResultRecord& record) {
     return ResultStore::Instance().AppendRecord(record);
 }
 
+bool StoreAccess::AppendAll(std::span<const ResultRecord> records) {
+    std::lock_guard lock(mutex_);
+    return ResultStore::Instance().AppendRecords(records);
+}
+
 bool StoreAccess::Clear() {
     std::lock_guard lock(mutex_);
     return ResultStore::Instance().Clear();

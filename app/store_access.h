@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace iploc {
@@ -25,6 +26,8 @@ public:
     std::int64_t RecordCount();
     // Appends one whole record (one transaction). False when nothing was stored.
     bool Append(const ResultRecord& record);
+    // Appends `records` whole, in order, in one transaction: all of them or none.
+    bool AppendAll(std::span<const ResultRecord> records);
     bool Clear();
     // Every record stored at this moment, in store order (first to last).
     std::vector<ResultRecord> Snapshot();

@@ -15,6 +15,7 @@ namespace {
 
 using sqlite::ResetOnExit;
 using sqlite::Statement;
+using sqlite::Transaction;
 
 // `text` cut to `width` bytes without splitting a two-byte character; a view into `text`.
 std::string_view FitToWidth(std::string_view text, int width) {
@@ -176,6 +177,15 @@ struct ResultStore::OpenStore {
         return append.Step() == SQLITE_DONE;
     }
 
+    bool AppendRecords(std::span<const ResultRecord> records) {
+        Transaction transaction(db);
+        if (!transaction.Started()) return false;
+        for (const auto& record : records) {
+            if (!AppendRecord(record)) return false; // the transaction rolls back
+        }
+        return transaction.Commit();
+    }
+
     bool Clear() {
         const std::string deleteAll = "DELETE FROM " + std::string(store_file::kRecordTable);
         if (db.Exec(deleteAll.c_str()) != SQLITE_OK) return false;
@@ -283,6 +293,11 @@ bool ResultStore::IsOpen() {
 bool ResultStore::AppendRecord(const ResultRecord& values) {
     std::lock_guard lock(mutex_);
     return store_ && store_->AppendRecord(values);
+}
+
+bool ResultStore::AppendRecords(std::span<const ResultRecord> records) {
+    std::lock_guard lock(mutex_);
+    return store_ && store_->AppendRecords(records);
 }
 
 } // namespace iploc

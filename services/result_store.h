@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace iploc {
@@ -85,6 +86,9 @@ public:
     // export reading by navigation while a batch appends is not disturbed. False when no
     // store is open or the store does not have exactly six fields.
     bool AppendRecord(const ResultRecord& values);
+    // Appends several whole records in one transaction: all of them or none. One commit for
+    // a handful of records is what lets the batch run's writer keep up with the requests.
+    bool AppendRecords(std::span<const ResultRecord> records);
 
 private:
     ResultStore();

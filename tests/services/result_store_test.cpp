@@ -227,6 +227,35 @@ TEST_F(StoreTest, StoreWithOtherFieldsTakesNoResultRecords) {
     EXPECT_FALSE(Store().WriteField("ip", "1"));
 }
 
+TEST_F(StoreTest, AppendsABatchOfRecordsAllOrNone) {
+    CreateAndOpen();
+    ASSERT_TRUE(Store().AppendRecord(Sample(1)));
+    const std::vector<ResultRecord> batch = {Sample(2), Sample(3), Sample(4)};
+    ASSERT_TRUE(Store().AppendRecords(batch));
+    EXPECT_EQ(Store().RecordCount(), 4);
+    ASSERT_TRUE(Store().GoToFirst());
+    for (int n = 1; n <= 4; ++n, Store().Skip())
+        EXPECT_EQ(ReadCurrent(), Sample(n));
+
+    // Values are cut to their widths in a batch as in a single append.
+    ResultRecord tooLong = Sample(6);
+    tooLong[0] = Text(30, '1');
+    EXPECT_TRUE(Store().AppendRecords(std::vector<ResultRecord>{Sample(5), tooLong}));
+    EXPECT_EQ(Store().RecordCount(), 6);
+    ASSERT_TRUE(Store().GoToFirst());
+    ASSERT_TRUE(Store().Skip(5));
+    EXPECT_EQ(Store().ReadField("ip"), Text(20, '1'));
+    ASSERT_TRUE(Store().Close(Alias()));
+    EXPECT_FALSE(Store().AppendRecords(batch)) << "no store open";
+}
+
+TEST_F(StoreTest, BatchIntoAStoreWithOtherFieldsStoresNothing) {
+    ASSERT_TRUE(Store().Create(file_, {{"name", 4}, {"note", 8}}));
+    ASSERT_TRUE(Store().Open(file_, Alias()));
+    EXPECT_FALSE(Store().AppendRecords(std::vector<ResultRecord>{Sample(1), Sample(2)}));
+    EXPECT_EQ(Store().RecordCount(), 0);
+}
+
 // An export walks the store while a batch appends from another thread.
 TEST_F(StoreTest, ThreadsShareTheStore) {
     CreateAndOpen();
