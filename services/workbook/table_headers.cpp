@@ -2,30 +2,15 @@
 
 #include "services/workbook/xlsx_package.h"
 
+#include "services/workbook/xml_nodes.h"
+#include "text/text.h"
+
 #include <pugixml.hpp>
 #include <sstream>
 #include <vector>
 
 namespace iploc::workbook {
 namespace {
-
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration;
-
-std::string_view LocalName(const char* qualified) {
-    std::string_view name(qualified);
-    const std::size_t colon = name.find(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-pugi::xml_node Child(pugi::xml_node parent, std::string_view localName) {
-    for (pugi::xml_node child : parent.children())
-        if (child.type() == pugi::node_element && LocalName(child.name()) == localName) return child;
-    return {};
-}
 
 // Column names compare without regard to ASCII case, as spreadsheets compare them.
 bool SameName(std::string_view a, std::string_view b) {
@@ -57,7 +42,7 @@ std::string UniqueName(const std::vector<std::string>& names, std::size_t index,
 bool RenameColumns(const std::string& xml, const CellGrid& edits, TableHeaderChanges& changes,
                    std::optional<std::string>& renamed) {
     pugi::xml_document doc;
-    if (!doc.load_buffer(xml.data(), xml.size(), kParseOptions)) return false;
+    if (!doc.load_buffer(xml.data(), xml.size(), kXmlParseOptions)) return false;
     pugi::xml_node table = doc.document_element();
     auto range = ParseRangeAddress(table.attribute("ref").value());
     if (!range || std::string_view(table.attribute("headerRowCount").value()) == "0") return true;
@@ -96,7 +81,7 @@ std::optional<TableHeaderChanges> RenameWrittenTableColumns(const ZipPackageRead
     if (relsEntry.empty()) return changes;
     auto rels = package.Read(relsEntry, kMaxSmallPartSize);
     pugi::xml_document doc;
-    if (!rels || !doc.load_buffer(rels->data(), rels->size(), kParseOptions)) return std::nullopt;
+    if (!rels || !doc.load_buffer(rels->data(), rels->size(), kXmlParseOptions)) return std::nullopt;
     for (pugi::xml_node rel : doc.document_element().children()) {
         if (LocalName(rel.name()) != "Relationship" || !EndsWith(rel.attribute("Type").value(), "/table"))
             continue;

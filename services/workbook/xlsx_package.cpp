@@ -1,30 +1,14 @@
 #include "services/workbook/xlsx_package.h"
 
 #include <algorithm>
+#include "services/workbook/xml_nodes.h"
+#include "text/text.h"
+
 #include <pugixml.hpp>
 #include <sstream>
 
 namespace iploc::workbook {
 namespace {
-
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration;
-
-std::string_view LocalName(const char* qualified) {
-    std::string_view name(qualified);
-    const std::size_t colon = name.find(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// The first child element with this local name.
-pugi::xml_node Child(pugi::xml_node parent, std::string_view localName) {
-    for (pugi::xml_node child : parent.children())
-        if (child.type() == pugi::node_element && LocalName(child.name()) == localName) return child;
-    return {};
-}
 
 // An attribute by local name, for attributes in another namespace such as r:id.
 pugi::xml_attribute PrefixedAttribute(pugi::xml_node node, std::string_view localName) {
@@ -39,7 +23,7 @@ pugi::xml_attribute PrefixedAttribute(pugi::xml_node node, std::string_view loca
 bool LoadPart(const ZipPackageReader& package, const std::string& entry, pugi::xml_document& doc) {
     if (entry.empty()) return false;
     auto bytes = package.Read(entry, kMaxSmallPartSize);
-    return bytes && doc.load_buffer(bytes->data(), bytes->size(), kParseOptions);
+    return bytes && doc.load_buffer(bytes->data(), bytes->size(), kXmlParseOptions);
 }
 
 struct Relationship {
@@ -140,7 +124,7 @@ std::optional<PackageLayout> ReadPackageLayout(const ZipPackageReader& package) 
 
 std::optional<std::string> WithoutContentType(std::string_view contentTypesXml, std::string_view partName) {
     pugi::xml_document doc;
-    if (!doc.load_buffer(contentTypesXml.data(), contentTypesXml.size(), kParseOptions)) return std::nullopt;
+    if (!doc.load_buffer(contentTypesXml.data(), contentTypesXml.size(), kXmlParseOptions)) return std::nullopt;
     const std::string wanted = "/" + ResolveTarget("", partName);
     pugi::xml_node root = doc.document_element();
     for (pugi::xml_node node = root.first_child(); node;) {
@@ -169,14 +153,14 @@ pugi::xml_node OverrideOf(const pugi::xml_document& doc, std::string_view partNa
 
 std::string OverrideContentType(std::string_view contentTypesXml, std::string_view partName) {
     pugi::xml_document doc;
-    if (!doc.load_buffer(contentTypesXml.data(), contentTypesXml.size(), kParseOptions)) return {};
+    if (!doc.load_buffer(contentTypesXml.data(), contentTypesXml.size(), kXmlParseOptions)) return {};
     return OverrideOf(doc, partName).attribute("ContentType").value();
 }
 
 std::optional<std::string> WithContentType(std::string_view contentTypesXml, std::string_view partName,
                                            std::string_view contentType) {
     pugi::xml_document doc;
-    if (!doc.load_buffer(contentTypesXml.data(), contentTypesXml.size(), kParseOptions)) return std::nullopt;
+    if (!doc.load_buffer(contentTypesXml.data(), contentTypesXml.size(), kXmlParseOptions)) return std::nullopt;
     pugi::xml_node node = OverrideOf(doc, partName);
     if (!node) return std::nullopt;
     node.attribute("ContentType").set_value(std::string(contentType).c_str());
@@ -185,7 +169,7 @@ std::optional<std::string> WithContentType(std::string_view contentTypesXml, std
 
 std::optional<std::string> WithoutRelationshipType(std::string_view relsXml, std::string_view typeSuffix) {
     pugi::xml_document doc;
-    if (!doc.load_buffer(relsXml.data(), relsXml.size(), kParseOptions)) return std::nullopt;
+    if (!doc.load_buffer(relsXml.data(), relsXml.size(), kXmlParseOptions)) return std::nullopt;
     pugi::xml_node root = doc.document_element();
     for (pugi::xml_node node = root.first_child(); node;) {
         pugi::xml_node next = node.next_sibling();
