@@ -25,24 +25,7 @@ bin="$root/$build/bin"
 demo="$root/$build/gui-demo"
 mkdir -p "$demo"
 
-service_pid=
-stop_service() {
-    if [ -n "$service_pid" ]; then
-        kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null || true
-    fi
-}
-trap stop_service EXIT
-
-rm -f "$demo/service.port"
-"$bin/iploc-service" --port 0 --port-file "$demo/service.port" --data-dir "$demo/service-data" \
-    --ranges service/data/ranges-sample.csv 2>"$demo/service.log" &
-service_pid=$!
-for _ in $(seq 300); do
-    [ -s "$demo/service.port" ] && break
-    kill -0 "$service_pid" 2>/dev/null || { cat "$demo/service.log" >&2; exit 1; }
-    sleep 0.1
-done
-[ -s "$demo/service.port" ] || { echo "run-gui.sh: iploc-service did not start" >&2; exit 1; }
+source scripts/local-service.sh
 
 # One address from each of the first sample ranges, for a batch run.
 /usr/bin/python3 - service/data/ranges-sample.csv "$demo/sample.xlsx" <<'PY'
@@ -54,6 +37,6 @@ for row, start in enumerate(starts[:8], start=1):
 book.save(sys.argv[2])
 PY
 
-echo "run-gui.sh: iploc-service answers at 127.0.0.1:$(cat "$demo/service.port"); try 1.12.0.7 with 单次查询,"
+echo "run-gui.sh: iploc-service answers at 127.0.0.1:$service_port; try 1.12.0.7 with 单次查询,"
 echo "run-gui.sh: or 导入文件 $demo/sample.xlsx and 批量查询. Close the window to stop."
-IPLOC_SERVICE_HOST="127.0.0.1:$(cat "$demo/service.port")" IPLOC_HOME="$demo" "$bin/iploc-gui"
+IPLOC_SERVICE_HOST="127.0.0.1:$service_port" IPLOC_HOME="$demo" "$bin/iploc-gui"

@@ -24,25 +24,9 @@ demo="$root/$build/demo"
 rm -rf "$demo"
 mkdir -p "$demo"
 
-service_pid=
-stop_service() {
-    if [ -n "$service_pid" ]; then
-        kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null || true
-    fi
-}
-trap stop_service EXIT
-
 echo "== starting iploc-service with the sample ranges =="
-"$bin/iploc-service" --port 0 --port-file "$demo/service.port" --data-dir "$demo/service-data" \
-    --ranges service/data/ranges-sample.csv 2>"$demo/service.log" &
-service_pid=$!
-for _ in $(seq 300); do
-    [ -s "$demo/service.port" ] && break
-    kill -0 "$service_pid" 2>/dev/null || { cat "$demo/service.log" >&2; exit 1; }
-    sleep 0.1
-done
-[ -s "$demo/service.port" ] || { echo "run.sh: iploc-service did not start" >&2; exit 1; }
-export IPLOC_SERVICE_HOST="127.0.0.1:$(cat "$demo/service.port")"
+source scripts/local-service.sh
+export IPLOC_SERVICE_HOST="127.0.0.1:$service_port"
 export IPLOC_HOME="$demo"
 cat "$demo/service.log"
 
