@@ -1,17 +1,28 @@
-// The raw header block of an answer, as WebRequest takes it apart: the status text, the
-// Location value and the Set-Cookie lines collected and merged into the cookies sent.
-// WebRequest keeps that step to itself, so the same calls are made here over the lines.
+// The raw header block of an answer, taken apart by WebRequest's own answer-head step: the
+// status text, the Location value and the Set-Cookie lines collected and merged into the
+// cookies sent.
 //
 // Input: the cookies sent, a zero byte, then the header block as it came off the wire.
 #include "fuzz/fuzz_input.h"
 #include "text/text.h"
-#include "web/cookies.h"
 #include "web/request_headers.h"
+#include "web/web_request.h"
 
 namespace {
 
 using iploc::Text;
 using iploc::fuzz::Expect;
+
+// The lines as the transport delimits them: at every CR LF, byte for byte, blank lines left out.
+iploc::TextList HeadLines(const Text& head) {
+    iploc::TextList lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = head.find("\r\n", start)) != Text::npos; start = end + 2) {
+        if (end > start) lines.push_back(head.substr(start, end - start));
+    }
+    if (start < head.size()) lines.push_back(head.substr(start));
+    return lines;
+}
 
 } // namespace
 
@@ -20,17 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Text sent = pieces[0];
     const Text& head = pieces[1];
 
-    Text received;
-    Text location;
-    for (const auto& line : iploc::Split(head, "\r\n")) {
-        iploc::CollectSetCookies(line, received);
-        if (iploc::StartsWith(line, "Location: ", true)) location = line.substr(10);
-    }
-    Expect(received.empty() || iploc::EndsWith(received, "; "), "every collected cookie ends in \"; \"");
-    if (iploc::EndsWith(received, "; ")) received.resize(received.size() - 2);
+    Text received, location, statusText;
+    iploc::ReadAnswerHead({.cookies = &sent,
+                           .returnedCookies = &received,
+                           .location = &location,
+                           .statusText = &statusText,
+                           .mergeCookies = true},
+                          HeadLines(head));
+    Expect(sent.empty() || received == sent, "the merge is also left in the sent cookies");
     (void)iploc::HeaderValue(head, "Location");
     (void)iploc::HeaderValue(head, "Set-Cookie");
-    const Text merged = iploc::MergeCookies(sent, received);
-    Expect(merged == sent, "the merge is also left in the sent cookies");
     return 0;
 }

@@ -146,24 +146,9 @@ Text BodyText(const Bytes& body, RegexObject& regex) {
 // The raw headers, the status, the cookies, the redirect target and the body of an answer.
 Text DeliverAnswer(const WebRequestParams& params, const TransferResult& answer, RegexObject& regex) {
     if (params.returnedHeaders != nullptr) *params.returnedHeaders = answer.head;
-    // This also replaces the 713 text of a body that broke off: the answer is what counts.
-    if (params.statusText != nullptr) *params.statusText = StatusTextOf(answer.headLines);
-    Text received = params.returnedCookies != nullptr ? *params.returnedCookies : Text{};
-    // Cookies the variable already holds stay separate items (a trailing "; " is removed again below).
-    if (!received.empty() && !EndsWith(received, "; ")) received.append(EndsWith(received, ";") ? " " : "; ");
     // The lines as the transport delimited them: header bytes that are not well-formed code page
     // 936 (say, UTF-8 in a cookie value) can then never swallow a line break.
-    for (const auto& line : answer.headLines) {
-        CollectSetCookies(line, received);
-        if (params.location != nullptr && StartsWith(line, "Location: ", true))
-            *params.location = line.substr(10);
-        // Pending window events would be served here; worker threads have no window.
-    }
-    if (EndsWith(received, "; ")) received.resize(received.size() - 2);
-    if (params.mergeCookies && params.cookies != nullptr && !params.cookies->empty()) {
-        received = MergeCookies(*params.cookies, received);
-    }
-    if (params.returnedCookies != nullptr) *params.returnedCookies = received;
+    ReadAnswerHead(params, answer.headLines);
     if (params.responseBytes != nullptr) *params.responseBytes = answer.body;
     return BodyText(answer.body, regex);
 }
@@ -231,6 +216,25 @@ Text WebRequest(const WebRequestParams& params) {
     const Text text = DeliverAnswer(params, answer, regex);
     // Pending window events would be served before the handles close; worker threads have none.
     return text;
+}
+
+void ReadAnswerHead(const WebRequestParams& params, const TextList& headLines) {
+    // This also replaces the 713 text of a body that broke off: the answer is what counts.
+    if (params.statusText != nullptr) *params.statusText = StatusTextOf(headLines);
+    Text received = params.returnedCookies != nullptr ? *params.returnedCookies : Text{};
+    // Cookies the variable already holds stay separate items (a trailing "; " is removed again below).
+    if (!received.empty() && !EndsWith(received, "; ")) received.append(EndsWith(received, ";") ? " " : "; ");
+    for (const auto& line : headLines) {
+        CollectSetCookies(line, received);
+        if (params.location != nullptr && StartsWith(line, "Location: ", true))
+            *params.location = line.substr(10);
+        // Pending window events would be served here; worker threads have no window.
+    }
+    if (EndsWith(received, "; ")) received.resize(received.size() - 2);
+    if (params.mergeCookies && params.cookies != nullptr && !params.cookies->empty()) {
+        received = MergeCookies(*params.cookies, received);
+    }
+    if (params.returnedCookies != nullptr) *params.returnedCookies = received;
 }
 
 } // namespace iploc

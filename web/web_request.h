@@ -49,4 +49,10 @@ struct WebRequestParams {
 
 Text WebRequest(const WebRequestParams& params);
 
+// The step of WebRequest that reads an answer's head, given its header lines as the transport
+// delimited them (without line ends, status line first): writes `statusText` (from the status
+// line's 10th character), `location` (the last "Location: " line), appends the Set-Cookie items
+// to `returnedCookies` and merges them into `cookies` when asked, as WebRequest does.
+void ReadAnswerHead(const WebRequestParams& params, const TextList& headLines);
+
 } // namespace iploc
