@@ -34,7 +34,7 @@ rows=$work/rows.tsv # measured | ours | baseline | ratio | goal
 : >"$rows"
 
 # A Google Benchmark executable's JSON results: pairs of (ours, baseline) names turned into rows.
-# Arguments: executable, then "label|our benchmark|baseline benchmark|field|unit|goal" specs; the
+# Arguments: executable, then "label|our benchmark|baseline benchmark|field|unit|goal" rows; the
 # field is cpu_time or real_time (the median over the repetitions); the ratio is ours / baseline.
 google_bench() {
     local exe=$1
@@ -56,8 +56,8 @@ def shown(value, unit, want):
     number = value * units[unit] / units[want]
     digits = 0 if number >= 100 else 1 if number >= 10 else 2
     return "%.*f %s" % (digits, number, "µs" if want == "us" else want)
-for spec in sys.argv[2:]:
-    label, ours, base, field, want, goal = spec.split("|")
+for row_text in sys.argv[2:]:
+    label, ours, base, field, want, goal = row_text.split("|")
     our_value, our_unit = median(ours, field)
     base_value, base_unit = median(base, field)
     ratio = (our_value * units[our_unit]) / (base_value * units[base_unit])

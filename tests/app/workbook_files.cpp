@@ -13,13 +13,13 @@ constexpr const char* kPython = "/usr/bin/python3";
 
 constexpr const char* kWriteScript = R"(
 import json, sys, openpyxl
-spec = json.load(open(sys.argv[1], encoding='utf-8'))
+layout = json.load(open(sys.argv[1], encoding='utf-8'))
 book = openpyxl.Workbook()
 sheet = book.active
-for row, value in enumerate(spec['column'], start=1):
+for row, value in enumerate(layout['column'], start=1):
     if value is not None:
         sheet.cell(row=row, column=1).value = value
-for address, value in spec['extra']:
+for address, value in layout['extra']:
     sheet[address] = value
 book.save(sys.argv[2])
 )";
@@ -50,15 +50,15 @@ nlohmann::json RunPython(const char* script, const std::vector<std::string>& arg
 
 void WriteColumnA(const std::filesystem::path& path, const std::vector<std::optional<std::string>>& column,
                   const std::vector<std::pair<std::string, std::string>>& extra) {
-    nlohmann::json spec;
-    spec["column"] = nlohmann::json::array();
+    nlohmann::json layout;
+    layout["column"] = nlohmann::json::array();
     for (const auto& value : column)
-        spec["column"].push_back(value ? nlohmann::json(*value) : nlohmann::json());
-    spec["extra"] = extra;
-    const std::filesystem::path specFile = path.string() + ".json";
-    std::ofstream(specFile) << spec.dump();
-    RunPython(kWriteScript, {specFile.string(), path.string()});
-    std::filesystem::remove(specFile);
+        layout["column"].push_back(value ? nlohmann::json(*value) : nlohmann::json());
+    layout["extra"] = extra;
+    const std::filesystem::path layoutFile = path.string() + ".json";
+    std::ofstream(layoutFile) << layout.dump();
+    RunPython(kWriteScript, {layoutFile.string(), path.string()});
+    std::filesystem::remove(layoutFile);
 }
 
 std::vector<std::vector<std::string>> ReadRows(const std::filesystem::path& path) {
